@@ -1,0 +1,1 @@
+// Shared test fixtures are added here as the suites need them.
