@@ -17,6 +17,12 @@ struct WriteEntry {
     qint16 value = 0;
 };
 
+// The register writes of one run, in the order they are sent.
+struct WriteRun {
+    int count = 0;
+    std::array<WriteEntry, MaxParameters> entries{};
+};
+
 // The database side of reading and writing a meter's parameters: the number
 // of parameters of a meter type (METERTYPE), the parameter menu (YbParaMenu:
 // captions and decimal places) and the scaling between register values and
@@ -36,9 +42,9 @@ public:
 
     // Scales the dialog's list into register values. A value that is not a
     // number or does not fit a signed 16-bit register, or a position outside
-    // the menu, refuses the whole list with a message naming the parameter.
-    std::optional<std::array<WriteEntry, MaxParameters>> PrepareWriteList(int meterType, int count,
-                                                                           const ParameterWriteList &list);
+    // the menu, refuses the whole list with a message naming the parameter;
+    // so does an empty list.
+    std::optional<WriteRun> PrepareWriteList(int meterType, int count, const ParameterWriteList &list);
 
     // Caption of parameter k as last loaded (empty before any load).
     QString caption(int position) const;

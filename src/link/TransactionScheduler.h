@@ -6,6 +6,8 @@
 
 #include <QtGlobal>
 
+struct BiText;
+
 #include <array>
 
 class RequestChannel;
@@ -66,7 +68,7 @@ public:
     int endAddress = 63;
     // Register values of the last read of all parameters, by position.
     std::array<qint16, MaxParameters> parameterValues{};
-    std::array<WriteEntry, MaxParameters> writeList{};
+    WriteRun writeList;
 
     // Live value of every meter; -500.0 marks a meter that did not answer.
     std::array<double, Modbus::MeterCount> LiveValueTable;
@@ -76,19 +78,19 @@ private:
     void poll();
     void probe();
     void readStep();
+    void finishRead();
+    void refuseRead();
     void writeStep();
     void sendWrite();
-    void finishRead();
     void finishWrite();
-    void abandonRead();
-    void abandonWrite(const BiText &message, int entry);
+    void refuseWrite(const BiText &message);
     void endWriteRun();
-    void moveMonitoringOn(int askedAddress);
-    bool handleTransferAnswer(const ReceiveBuffer &buffer);
+    QString writeEntryMessage(const BiText &message, int entry) const;
+    bool handleTransferAnswer(int answeredTimer, const ReceiveBuffer &buffer);
+    void moveMonitoringOn(int asked);
     void storeAnswer(const ParsedResponse &answer);
     void sendRead(int address, int reg, int timerId);
     void setStatus(const QString &message);
-    QString parameterName(const BiText &text, int position) const;
     int following(int address) const;
     int withinRange(int address) const;
 
@@ -96,6 +98,8 @@ private:
     SchedulerHost &host;
     ParameterTransfer transfer;
     int samplingPeriod = 300;
+    // The meter type whose parameters were read last; a write uses its menu.
+    int transferMeterType = 0;
     // Which timer's tick sent the request whose answer is awaited, and to
     // whom; an answer is judged by the request it answers.
     int requestTimer = 0;
