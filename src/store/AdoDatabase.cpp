@@ -34,8 +34,8 @@ QString connectionSerial()
 // unlike a plain name, never creates a missing one.
 QString fileUri(const QString &path, bool readOnly)
 {
-    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)
-           + (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"));
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+           (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"));
 }
 
 QString knownTable(const QString &table)
@@ -49,7 +49,8 @@ QString knownTable(const QString &table)
 
 QString quoted(const QString &name)
 {
-    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
 }
 
 // Values go to the file as text; an empty text stays an empty text, not NULL.

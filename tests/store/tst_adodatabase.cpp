@@ -49,8 +49,9 @@ QList<QStringList> sql(const QString &path, const QString &statement)
 QByteArray fileHash(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
-                                          : QByteArray();
+    return file.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+               : QByteArray();
 }
 
 } // namespace
@@ -128,7 +129,8 @@ private slots:
         db->AddNew(); // leaving the first new row stores it
         db->PutText(QStringLiteral("Yb_Id"), QStringLiteral("4"));
         db->Update();
-        QCOMPARE(register_(QStringLiteral("ID, Yb_Id")).mid(3), (QList<QStringList>{{"42", "3"}, {"43", "4"}}));
+        QCOMPARE(register_(QStringLiteral("ID, Yb_Id")).mid(3),
+                 (QList<QStringList>{{"42", "3"}, {"43", "4"}}));
         QCOMPARE(prompts.shown.size(), 0);
     }
 
@@ -137,14 +139,22 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("number");
-        QTest::newRow("NULL reads as empty and 0") << "NULL" << "" << 0;
-        QTest::newRow("empty text") << "''" << "" << 0;
-        QTest::newRow("digits then letters read as the digits") << "'12abc'" << "12abc" << 12;
-        QTest::newRow("letters first read as 0") << "'abc12'" << "abc12" << 0;
-        QTest::newRow("blanks and sign") << "'  -7 mm'" << "  -7 mm" << -7;
-        QTest::newRow("integer stored in a text column") << "45" << "45" << 45;
-        QTest::newRow("real number") << "2.5" << "2.5" << 2;
-        QTest::newRow("Chinese text") << "'锅炉房'" << "锅炉房" << 0;
+        QTest::newRow("NULL reads as empty and 0") << "NULL"
+                                                   << "" << 0;
+        QTest::newRow("empty text") << "''"
+                                    << "" << 0;
+        QTest::newRow("digits then letters read as the digits") << "'12abc'"
+                                                                << "12abc" << 12;
+        QTest::newRow("letters first read as 0") << "'abc12'"
+                                                 << "abc12" << 0;
+        QTest::newRow("blanks and sign") << "'  -7 mm'"
+                                         << "  -7 mm" << -7;
+        QTest::newRow("integer stored in a text column") << "45"
+                                                         << "45" << 45;
+        QTest::newRow("real number") << "2.5"
+                                     << "2.5" << 2;
+        QTest::newRow("Chinese text") << "'锅炉房'"
+                                      << "锅炉房" << 0;
     }
 
     void readsField()
@@ -183,8 +193,7 @@ private slots:
         const QStringList a{"10", "0", "a"}, b{"20", "1", "b"}, c{"30", "2", "c"};
         const QStringList x{"20", "1", "Boiler 2"};
         QTest::newRow("offset 1 is the second row in ID order") << 1 << QList<QStringList>{a, x, c} << 0;
-        QTest::newRow("offset past the last row is refused")
-            << 3 << QList<QStringList>{a, b, c} << 1;
+        QTest::newRow("offset past the last row is refused") << 3 << QList<QStringList>{a, b, c} << 1;
         QTest::newRow("negative offset is refused") << -1 << QList<QStringList>{a, b, c} << 1;
     }
 
@@ -226,8 +235,10 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("table");
-        QTest::newRow("system database") << "qlvmsys.db" << "METERTYPE";
-        QTest::newRow("data database") << "qlvmdata.db" << "YbGL";
+        QTest::newRow("system database") << "qlvmsys.db"
+                                         << "METERTYPE";
+        QTest::newRow("data database") << "qlvmdata.db"
+                                       << "YbGL";
     }
 
     void missingFile()
@@ -273,10 +284,12 @@ private slots:
     {
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("message");
-        QTest::newRow("unknown table name") << "sqlite_master" << kStoreUnknownTable.text(0).arg("sqlite_master");
+        QTest::newRow("unknown table name")
+            << "sqlite_master" << kStoreUnknownTable.text(0).arg("sqlite_master");
         QTest::newRow("SQL in a table name is never run")
             << "YbGL; DROP TABLE YbGL" << kStoreUnknownTable.text(0).arg("YbGL; DROP TABLE YbGL");
-        QTest::newRow("table of the other file") << "METERTYPE" << "no such table";
+        QTest::newRow("table of the other file") << "METERTYPE"
+                                                 << "no such table";
     }
 
     void refusedTables()
@@ -301,7 +314,8 @@ private slots:
             QCOMPARE(db->GetText(QStringLiteral("Yb_Nope")), QString());
         QCOMPARE(prompts.count(Kind::Error), 1);
         QCOMPARE(prompts.lastText(), kStoreUnknownField.text(0).arg("YbGL", "Yb_Nope"));
-        QCOMPARE(db->GetText(QStringLiteral("yb_azwz")), QString()); // names match in any case, like the columns
+        QCOMPARE(db->GetText(QStringLiteral("yb_azwz")),
+                 QString()); // names match in any case, like the columns
         QCOMPARE(prompts.count(Kind::Error), 1);
     }
 
@@ -369,7 +383,8 @@ private slots:
             {"Yb_Id", "1"}, {"Yb_Name", "TIC-101"}, {"Yb_Azwz", "炉膛"}, {"Yb_Bz", remark}};
         QCOMPARE(db->AppendRow(fields), stored);
         QCOMPARE(prompts.count(Kind::Error), stored ? 0 : 1);
-        const QList<QStringList> expected{{"7", "0", "a", "NULL", "NULL"}, {"8", "1", "炉膛", "TIC-101", remark}};
+        const QList<QStringList> expected{{"7", "0", "a", "NULL", "NULL"},
+                                          {"8", "1", "炉膛", "TIC-101", remark}};
         QCOMPARE(register_(QStringLiteral("ID, Yb_Id, Yb_Azwz, Yb_Name, Yb_Bz")),
                  stored ? expected : expected.mid(0, 1));
         QCOMPARE(db->nextId, stored ? 8 : 7);
@@ -399,7 +414,8 @@ private slots:
         QCOMPARE(db->UpdateRowWhere(QStringLiteral("Yb_Id"), QStringLiteral("1"), fields), messages == 0);
         QCOMPARE(prompts.count(Kind::Error), messages);
         QCOMPARE(register_(QStringLiteral("Yb_Azwz")), (QList<QStringList>{{"a"}, {azwz}, {"c"}}));
-        QCOMPARE(db->GetText(QStringLiteral("Yb_Azwz")), messages == 0 ? QStringLiteral("new") : QStringLiteral("a"));
+        QCOMPARE(db->GetText(QStringLiteral("Yb_Azwz")),
+                 messages == 0 ? QStringLiteral("new") : QStringLiteral("a"));
     }
 
     void updateRowWhereWithoutMatch()
@@ -420,7 +436,8 @@ private slots:
         for (const char *name : {"Yb_Azwz", "Yb_Xh", "Yb_Type", "Yb_Jddj", "Yb_Clfw", "Yb_Name", "Yb_Ccbh",
                                  "Yb_Ccny", "Yb_Zzc", "Yb_Ssdw", "Yb_Wg", "Yb_Bz"})
             fields.append({QString::fromLatin1(name), QStringLiteral("value")});
-        QBENCHMARK {
+        QBENCHMARK
+        {
             auto db = openRegister();
             QVERIFY(db->UpdateRowWhere(QStringLiteral("Yb_Id"), QStringLiteral("0"), fields));
         }

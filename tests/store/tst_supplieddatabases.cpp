@@ -114,7 +114,8 @@ private slots:
             QVERIFY2(!db.GetText(QStringLiteral("ParaMenu_CaptionE")).isEmpty(), qPrintable(row));
             QVERIFY2(QSet<int>({0, 1}).contains(db.GetInt(QStringLiteral("ParaMenu_Dot"))), qPrintable(row));
             const int value = db.GetInt(QStringLiteral("ParaMenu_Default"));
-            QVERIFY2(value >= std::numeric_limits<qint16>::min() && value <= std::numeric_limits<qint16>::max(),
+            QVERIFY2(value >= std::numeric_limits<qint16>::min() &&
+                         value <= std::numeric_limits<qint16>::max(),
                      qPrintable(row));
         }
         for (auto it = types.cbegin(); it != types.cend(); ++it) {
@@ -132,9 +133,10 @@ private slots:
     void captionsInBothLanguages()
     {
         QCOMPARE(sqlColumn(QStringLiteral("qlvmsys.db"),
-                           QStringLiteral("SELECT count(*) FROM YbParaMenu WHERE ParaMenu_CaptionC = ParaMenu_CaptionE "
-                                          "OR length(ParaMenu_CaptionE) <> length(CAST(ParaMenu_CaptionE AS BLOB)) "
-                                          "OR length(ParaMenu_CaptionC) = length(CAST(ParaMenu_CaptionC AS BLOB))")),
+                           QStringLiteral(
+                               "SELECT count(*) FROM YbParaMenu WHERE ParaMenu_CaptionC = ParaMenu_CaptionE "
+                               "OR length(ParaMenu_CaptionE) <> length(CAST(ParaMenu_CaptionE AS BLOB)) "
+                               "OR length(ParaMenu_CaptionC) = length(CAST(ParaMenu_CaptionC AS BLOB))")),
                  QStringList{"0"});
     }
 
@@ -146,14 +148,16 @@ private slots:
         QVERIFY(db.IsEof());
         QCOMPARE(db.nextId, 0);
         QCOMPARE(prompts.shown.size(), 0);
-        QCOMPARE(sqlColumn(QStringLiteral("qlvmdata.db"), QStringLiteral("SELECT name FROM pragma_table_info('YbGL')")),
-                 (QStringList{"ID", "Yb_Id", "Yb_Azwz", "Yb_Xh", "Yb_Type", "Yb_Jddj", "Yb_Clfw", "Yb_Name", "Yb_Ccbh",
-                              "Yb_Ccny", "Yb_Zzc", "Yb_Ssdw", "Yb_Wg", "Yb_Bz"}));
+        QCOMPARE(sqlColumn(QStringLiteral("qlvmdata.db"),
+                           QStringLiteral("SELECT name FROM pragma_table_info('YbGL')")),
+                 (QStringList{"ID", "Yb_Id", "Yb_Azwz", "Yb_Xh", "Yb_Type", "Yb_Jddj", "Yb_Clfw", "Yb_Name",
+                              "Yb_Ccbh", "Yb_Ccny", "Yb_Zzc", "Yb_Ssdw", "Yb_Wg", "Yb_Bz"}));
     }
 
     void benchmarkLoadParameterMenu()
     {
-        QBENCHMARK {
+        QBENCHMARK
+        {
             AdoDatabase db(prompts, directory);
             db.Open(QStringLiteral("qlvmsys.db"), QString());
             db.OpenTable(QStringLiteral("YbParaMenu"));
