@@ -236,6 +236,22 @@ private slots:
         QCOMPARE(shown.bar->paintCount(), start + 2);
     }
 
+    // A transfer's stream of positions: costs one repaint per filled pixel,
+    // not one per position.
+    void benchmarkPositionStream()
+    {
+        ShownBar shown(245);
+        shown.bar->setRange(0, 4000);
+        shown.bar->setText(QStringLiteral("Read percent:"));
+        QVERIFY(shown.settle());
+        QBENCHMARK
+        {
+            for (int position = 0; position <= 4000; ++position)
+                shown.bar->setPos(position);
+            shown.bar->setPos(0);
+        }
+    }
+
     void resizingMakesTheNextPositionRedraw()
     {
         ShownBar shown(200);
