@@ -84,6 +84,8 @@ void AdoDatabase::fail(const BiText &text) const
 void AdoDatabase::Open(const QString &fileName, const QString &password)
 {
     Q_UNUSED(password) // the system database is protected by opening it read-only
+    if (tableOpen)
+        storePending();
     resetTable();
     closeConnection();
     if (fileName != QLatin1String(kSystemFile) && fileName != QLatin1String(kDataFile)) {
