@@ -183,8 +183,8 @@ void TransactionScheduler::writeStep()
             nextAddress = writeAddress;
         StartTimer(TimerId::ProbeTimer, kProbePeriod);
         const int language = host.language();
-        const QString text = unanswered >= 0 ? writeEntryMessage(kWriteInterrupted, unanswered)
-                                             : kInterrupted.text(language);
+        const QString text =
+            unanswered >= 0 ? writeEntryMessage(kWriteInterrupted, unanswered) : kInterrupted.text(language);
         host.prompts().error(text, kCaptionError.text(language));
         return;
     }
@@ -385,7 +385,8 @@ void TransactionScheduler::sendRead(int address, int reg, int timerId)
 
 void TransactionScheduler::setStatus(const QString &message)
 {
-    host.setStatusText(host.now().toString(QStringLiteral("yyyy-MM-dd;HH:mm:ss")) + QLatin1Char('\n') + message);
+    host.setStatusText(host.now().toString(QStringLiteral("yyyy-MM-dd;HH:mm:ss")) + QLatin1Char('\n') +
+                       message);
 }
 
 int TransactionScheduler::following(int address) const

@@ -6,7 +6,8 @@
 // prefixes and messages of the parameter read and write runs.
 inline constexpr BiText kReconnected{"通讯恢复。", "Communication is reconnected!"};
 // Formatted with the responding meter's address.
-inline constexpr BiText kMeterRead{"当前读取得到的仪表地址为 %02d #", "Current address of meter read is %02d #"};
+inline constexpr BiText kMeterRead{"当前读取得到的仪表地址为 %02d #",
+                                   "Current address of meter read is %02d #"};
 inline constexpr BiText kReadPercent{"读取百分比：", "Read percent:"};
 inline constexpr BiText kWritePercent{"写入百分比：", "Wrote percent:"};
 inline constexpr BiText kWriteComplete{"写入完成", "Write completely!"};
@@ -24,8 +25,8 @@ inline constexpr BiText kWriteRefused{"仪表拒绝写入第 %1 号参数“%2�
                                       "The meter refused to write parameter No.%1 \"%2\", writing stopped!"};
 inline constexpr BiText kWriteBadEcho{"写入第 %1 号参数“%2”时仪表回答错误，写入中止！",
                                       "Wrong answer to writing parameter No.%1 \"%2\", writing stopped!"};
-inline constexpr BiText kWriteInterrupted{"写入第 %1 号参数“%2”时通讯中断！",
-                                          "Communication is interrupted while writing parameter No.%1 \"%2\"!"};
+inline constexpr BiText kWriteInterrupted{
+    "写入第 %1 号参数“%2”时通讯中断！", "Communication is interrupted while writing parameter No.%1 \"%2\"!"};
 // %3 is the value as entered.
 inline constexpr BiText kValueRefused{
     "第 %1 号参数“%2”的值 %3 不是数字或超出范围，没有写入任何参数！",

@@ -1,0 +1,800 @@
+#include "CommandIds.h"
+#include "LinkTexts.h"
+#include "ModbusFrame.h"
+#include "ParameterData.h"
+#include "RecordingPrompts.h"
+#include "RequestChannel.h"
+#include "SchedulerHost.h"
+#include "Texts.h"
+#include "TransactionScheduler.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <map>
+
+namespace {
+
+using namespace TimerId;
+
+// Every request as the bytes the link would put on the wire.
+class FakeLink : public RequestChannel {
+public:
+    void WriteRequest(int address, int function, int reg, int value) override
+    {
+        sent.append(BuildRequest(address, function, reg, value));
+    }
+    QList<ModbusRequest> sent;
+};
+
+class FakeHost : public SchedulerHost {
+public:
+    void startTimer(int id, int periodMs) override { running[id] = periodMs; }
+    void stopTimer(int id) override { running.erase(id); }
+    void setStatusText(const QString &text) override { status.append(text); }
+    Prompts &prompts() override { return shownPrompts; }
+    int language() const override { return lang; }
+    QDateTime now() const override { return QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)); }
+    void createProgress() override
+    {
+        ++progressShown;
+        progress = true;
+    }
+    bool progressExists() const override { return progress; }
+    void destroyProgress() override { progress = false; }
+    void setProgressRange(int low, int high) override { progressRange = {low, high}; }
+    void setProgressPos(int pos) override { progressPositions.append(pos); }
+    void setProgressText(const QString &prefix, int pos) override
+    {
+        progressTexts.append(prefix + QString::number(pos));
+    }
+    bool parameterDialogExists() const override { return dialogOpen; }
+    void showParameters(const ParameterDisplay &display) override { shown.append(display); }
+    int meterType() const override { return type; }
+    QString dataDirectory() const override { return directory; }
+
+    std::map<int, int> running; // timer id -> period
+    QStringList status;
+    RecordingPrompts shownPrompts;
+    int lang = 1;
+    bool progress = false;
+    int progressShown = 0;
+    QPair<int, int> progressRange;
+    QList<int> progressPositions;
+    QStringList progressTexts;
+    bool dialogOpen = false;
+    QList<ParameterDisplay> shown;
+    int type = 1;
+    QString directory;
+};
+
+ReceiveBuffer frame(QByteArray bytes, bool appendCrc = true)
+{
+    if (appendCrc) {
+        const auto crc =
+            Crc16(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
+        bytes.append(char(crc[0])).append(char(crc[1]));
+    }
+    ReceiveBuffer buffer{};
+    std::copy(bytes.begin(), bytes.end(), buffer.begin());
+    return buffer;
+}
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray result;
+    for (int value : values)
+        result.append(char(value & 0xFF));
+    return result;
+}
+
+ReceiveBuffer readAnswer(int address, int value)
+{
+    return frame(bytes({address, 3, 2, value >> 8, value}));
+}
+
+// Exception code 2: illegal data address.
+ReceiveBuffer exceptionAnswer(int address, int function)
+{
+    return frame(bytes({address, function | 0x80, 2}));
+}
+
+ReceiveBuffer echoOf(const ModbusRequest &request)
+{
+    return frame(QByteArray(reinterpret_cast<const char *>(request.data()), 8), false);
+}
+
+// A system database with: type 1, three parameters (position 1 listed twice,
+// the later row wins; a row beyond the count); type 2 without parameters;
+// type 3 claiming more than the menu can hold; type 4 with two parameters.
+void writeSystemDatabase(const QString &directory)
+{
+    const QString connection = QStringLiteral("tst_transactionscheduler");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(directory + QStringLiteral("/qlvmsys.db"));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        const char *statements[] = {
+            "CREATE TABLE METERTYPE (ID INTEGER, METERTYPE TEXT, ISACTIVE INTEGER, CHANNELS INTEGER, "
+            "MENUAMOUNT INTEGER)",
+            "CREATE TABLE YbParaMenu (ID INTEGER, ParaMenu_Type INTEGER, ParaMenu_Cmd INTEGER, "
+            "ParaMenu_CaptionC TEXT, ParaMenu_CaptionE TEXT, ParaMenu_Dot INTEGER, ParaMenu_Default INTEGER)",
+            "INSERT INTO METERTYPE VALUES (1, 'A', 1, 1, 3), (2, 'B', 1, 1, 0), (3, 'C', 1, 1, 60), "
+            "(4, 'D', 1, 1, 2)",
+            "INSERT INTO YbParaMenu VALUES (1, 1, 0, '设定值', 'Set Value', 1, 0), "
+            "(2, 1, 1, '旧', 'Old', 1, 0), (3, 1, 2, '下限', 'Low Limit', 1, 0), "
+            "(4, 1, 1, '报警方式', 'Alarm Mode', 0, 0), (5, 1, 3, '多余', 'Extra', 0, 0), "
+            "(6, 4, 0, '地址', 'Address', 0, 0), (7, 4, 1, '小数', 'Decimal', 1, 0)",
+        };
+        for (const char *statement : statements)
+            QVERIFY2(q.exec(QString::fromUtf8(statement)), qPrintable(q.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(connection);
+}
+
+struct Rig {
+    FakeLink link;
+    FakeHost host;
+    TransactionScheduler scheduler{link, host};
+
+    ModbusRequest lastSent() const { return link.sent.isEmpty() ? ModbusRequest{} : link.sent.last(); }
+    // Address and register of the last request.
+    QPair<int, int> lastRead() const { return {lastSent()[0], lastSent()[3]}; }
+    void tick(int id) { scheduler.onTimer(id); }
+    void answer(const ReceiveBuffer &buffer) { scheduler.onAnswer(buffer); }
+    void answerLast(int value) { answer(readAnswer(lastSent()[0], value)); }
+    void startMonitoring(int first, int last)
+    {
+        scheduler.setAddressRange(first, last);
+        scheduler.StartTimer(PollTimer, scheduler.samplingTime());
+    }
+    // Reads all parameters of the meter at `address`, answering each request
+    // with `values` (the discarded first answer included).
+    void readAll(int address, const QList<int> &values)
+    {
+        scheduler.readAllParameters(address);
+        tick(ReadAllTimer);
+        answerLast(values.value(0));
+        for (int value : values) {
+            tick(ReadAllTimer);
+            answerLast(value);
+        }
+        tick(ReadAllTimer);
+    }
+    void echoEachWrite(int ticks)
+    {
+        for (int i = 0; i < ticks; ++i) {
+            tick(WriteTimer);
+            if (host.running.count(WriteTimer))
+                answer(echoOf(lastSent()));
+        }
+    }
+    QList<int> runningTimers() const
+    {
+        QList<int> ids;
+        for (const auto &[id, period] : host.running)
+            ids.append(id);
+        return ids;
+    }
+};
+
+ParameterWriteList writeList(const QList<QPair<int, double>> &entries)
+{
+    ParameterWriteList list;
+    list.count = int(entries.size());
+    for (int i = 0; i < list.count; ++i) {
+        list.index[i] = entries[i].first;
+        list.value[i] = entries[i].second;
+    }
+    return list;
+}
+
+QString text(const BiText &t)
+{
+    return t.text(1);
+}
+
+using Scenario = std::function<void(Rig &)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Scenario)
+Q_DECLARE_METATYPE(ReceiveBuffer)
+
+class TestTransactionScheduler : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dataDir;
+    std::unique_ptr<Rig> rig;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dataDir.isValid());
+        writeSystemDatabase(dataDir.path());
+    }
+
+    void init()
+    {
+        rig = std::make_unique<Rig>();
+        rig->host.directory = dataDir.path();
+    }
+
+    void liveValuesBeforeAnyAnswer()
+    {
+        for (int address = 0; address < 64; ++address)
+            QCOMPARE(rig->scheduler.LiveValueTable[address], address < 25 ? -500.0 : 0.0);
+    }
+
+    void stateTable_data()
+    {
+        QTest::addColumn<Scenario>("scenario");
+        QTest::addColumn<QList<int>>("timers");
+        QTest::addColumn<int>("receiveMode");
+        QTest::addColumn<qsizetype>("errors");
+
+        const auto monitoring = [](Rig &r) { r.startMonitoring(1, 3); };
+        const auto silentPoll = [=](Rig &r) {
+            monitoring(r);
+            r.tick(PollTimer);
+            r.tick(PollTimer);
+        };
+        const auto reading = [=](Rig &r) {
+            monitoring(r);
+            r.scheduler.readAllParameters(2);
+        };
+        const auto writing = [=](Rig &r) {
+            r.readAll(2, {10, 20, 30});
+            r.scheduler.startWrite(writeList({{0, 1.5}}));
+        };
+        QTest::newRow("idle, port configured -> monitoring")
+            << Scenario(monitoring) << QList<int>{PollTimer} << 1 << qsizetype(0);
+        QTest::newRow("monitoring, missing answer -> probing, no message box")
+            << Scenario(silentPoll) << QList<int>{ProbeTimer} << 1 << qsizetype(0);
+        QTest::newRow("probing, any answer -> monitoring") << Scenario([=](Rig &r) {
+            silentPoll(r);
+            r.tick(ProbeTimer);
+            r.answer(ReceiveBuffer{});
+            r.tick(ProbeTimer);
+        }) << QList<int>{PollTimer} << 1 << qsizetype(0);
+        QTest::newRow("monitoring, read-all command -> reading")
+            << Scenario(reading) << QList<int>{ReadAllTimer} << 3 << qsizetype(0);
+        QTest::newRow("reading, all values stored -> monitoring") << Scenario([](Rig &r) {
+            r.readAll(2, {10, 20, 30});
+        }) << QList<int>{PollTimer} << 1 << qsizetype(0);
+        QTest::newRow("reading, missing answer -> probing with a message box") << Scenario([=](Rig &r) {
+            reading(r);
+            r.tick(ReadAllTimer);
+            r.tick(ReadAllTimer);
+        }) << QList<int>{ProbeTimer} << 2 << qsizetype(1);
+        QTest::newRow("monitoring, write confirmed -> writing")
+            << Scenario(writing) << QList<int>{WriteTimer} << 1 << qsizetype(0);
+        QTest::newRow("writing, last write echoed -> monitoring") << Scenario([=](Rig &r) {
+            writing(r);
+            r.echoEachWrite(2);
+        }) << QList<int>{PollTimer} << 1 << qsizetype(0);
+        QTest::newRow("writing, missing answer -> probing with a message box") << Scenario([=](Rig &r) {
+            writing(r);
+            r.tick(WriteTimer);
+            r.tick(WriteTimer);
+        }) << QList<int>{ProbeTimer} << 2 << qsizetype(1);
+    }
+
+    void stateTable()
+    {
+        QFETCH(Scenario, scenario);
+        QFETCH(QList<int>, timers);
+        scenario(*rig);
+        QCOMPARE(rig->runningTimers(), timers);
+        QTEST(rig->scheduler.receiveMode, "receiveMode");
+        QTEST(rig->host.shownPrompts.count(RecordingPrompts::Kind::Error), "errors");
+    }
+
+    void timerPeriods()
+    {
+        rig->scheduler.setSamplingTime(700);
+        rig->startMonitoring(1, 3);
+        QCOMPARE(rig->host.running[PollTimer], 700);
+        rig->tick(PollTimer);
+        rig->tick(PollTimer);
+        QCOMPARE(rig->host.running[ProbeTimer], 300);
+        rig->scheduler.readAllParameters(1);
+        QCOMPARE(rig->host.running[ReadAllTimer], 300);
+        rig->scheduler.stopAll();
+        rig->scheduler.startWrite(writeList({{0, 1}}));
+        QCOMPARE(rig->host.running[WriteTimer], 400);
+    }
+
+    void pollPeriodBroughtIntoRange_data()
+    {
+        QTest::addColumn<int>("configured");
+        QTest::addColumn<int>("period");
+        QTest::newRow("below the range") << 50 << 200;
+        QTest::newRow("zero from an unset key") << 0 << 200;
+        QTest::newRow("lowest") << 200 << 200;
+        QTest::newRow("inside") << 450 << 450;
+        QTest::newRow("highest") << 1000 << 1000;
+        QTest::newRow("above the range") << 60000 << 1000;
+    }
+
+    void pollPeriodBroughtIntoRange()
+    {
+        QFETCH(int, configured);
+        rig->scheduler.setSamplingTime(configured);
+        QTEST(rig->scheduler.samplingTime(), "period");
+        rig->scheduler.StartTimer(PollTimer, configured);
+        QTEST(rig->host.running[PollTimer], "period");
+    }
+
+    void unknownTimerIsStopped()
+    {
+        rig->host.running[7] = 100;
+        rig->tick(7);
+        QVERIFY(!rig->host.running.count(7));
+        QVERIFY(rig->link.sent.isEmpty());
+    }
+
+    void firstAnswerAfterStartTimerIsDiscarded()
+    {
+        rig->startMonitoring(30, 30);
+        rig->tick(PollTimer);
+        rig->answerLast(123);
+        QCOMPARE(rig->scheduler.LiveValueTable[30], 0.0);
+        QCOMPARE(rig->host.status.last(),
+                 QStringLiteral("2024-05-06;07:08:09\nCurrent address of meter read is 30 #"));
+        rig->tick(PollTimer);
+        rig->answerLast(-123);
+        QCOMPARE(rig->scheduler.LiveValueTable[30], -12.3);
+        QCOMPARE(rig->scheduler.liveReading.address, 30);
+        QCOMPARE(rig->scheduler.liveReading.value, -12.3);
+    }
+
+    void statusTextInChinese()
+    {
+        rig->host.lang = 0;
+        rig->startMonitoring(7, 7);
+        rig->tick(PollTimer);
+        rig->answerLast(1);
+        QCOMPARE(rig->host.status.last(),
+                 QStringLiteral("2024-05-06;07:08:09\n当前读取得到的仪表地址为 07 #"));
+    }
+
+    void pollsTheRangeInTurn()
+    {
+        rig->startMonitoring(1, 3);
+        QList<int> polled;
+        for (int i = 0; i < 5; ++i) {
+            rig->tick(PollTimer);
+            polled.append(rig->lastRead().first);
+            QCOMPARE(rig->lastRead().second, 200);
+            rig->answerLast(10 * i);
+        }
+        QCOMPARE(polled, (QList<int>{1, 2, 3, 1, 2}));
+        QCOMPARE(rig->scheduler.LiveValueTable[3], 2.0);
+        QCOMPARE(rig->scheduler.LiveValueTable[1], 3.0);
+    }
+
+    void startEqualToEndAlwaysPollsStart()
+    {
+        rig->startMonitoring(5, 5);
+        rig->scheduler.nextAddress = 9;
+        for (int i = 0; i < 3; ++i) {
+            rig->tick(PollTimer);
+            QCOMPARE(rig->lastRead().first, 5);
+            rig->answer(readAnswer(6, 1));
+        }
+    }
+
+    void answerFromAnotherAddress_data()
+    {
+        QTest::addColumn<int>("responder");
+        QTest::addColumn<int>("nextPoll");
+        QTest::newRow("inside the range: the poll goes on after it") << 3 << 4;
+        QTest::newRow("above the range: the poll starts again") << 40 << 2;
+        QTest::newRow("below the range: the poll stays inside it") << 0 << 2;
+    }
+
+    void answerFromAnotherAddress()
+    {
+        QFETCH(int, responder);
+        rig->startMonitoring(2, 4);
+        rig->scheduler.skipNextAnswer = 0;
+        rig->tick(PollTimer);
+        rig->answer(readAnswer(responder, 55));
+        QCOMPARE(rig->scheduler.LiveValueTable[responder], 5.5);
+        rig->tick(PollTimer);
+        QTEST(rig->lastRead().first, "nextPoll");
+    }
+
+    void anyAnswerMovesMonitoringOn_data()
+    {
+        QTest::addColumn<ReceiveBuffer>("answer");
+        QTest::newRow("bad CRC") << frame(QByteArray::fromHex("0203020102"), false);
+        QTest::newRow("nothing but zeros") << ReceiveBuffer{};
+        QTest::newRow("exception answer") << exceptionAnswer(2, 3);
+        QTest::newRow("other function, good CRC") << frame(QByteArray::fromHex("0204020102"));
+        QTest::newRow("answer of a meter beyond 63") << readAnswer(70, 5);
+    }
+
+    void anyAnswerMovesMonitoringOn()
+    {
+        QFETCH(ReceiveBuffer, answer);
+        rig->startMonitoring(1, 3);
+        rig->tick(PollTimer);
+        rig->answerLast(0);
+        QCOMPARE(rig->lastRead().first, 1);
+        QList<int> polled;
+        for (int i = 0; i < 4; ++i) {
+            rig->tick(PollTimer);
+            polled.append(rig->lastRead().first);
+            rig->answer(answer);
+        }
+        QCOMPARE(polled, (QList<int>{2, 3, 1, 2}));
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+    }
+
+    void probesTheRangeUntilAnAnswer()
+    {
+        rig->startMonitoring(31, 33);
+        rig->scheduler.skipNextAnswer = 0;
+        rig->tick(PollTimer);
+        rig->answerLast(10);
+        rig->tick(PollTimer); // to meter 32, silent
+        rig->tick(PollTimer);
+        QCOMPARE(rig->host.status.last(),
+                 QStringLiteral("2024-05-06;07:08:09\nCommunication is interrupted!"));
+        QList<int> probed;
+        for (int i = 0; i < 3; ++i) {
+            rig->tick(ProbeTimer);
+            probed.append(rig->lastRead().first);
+        }
+        QCOMPARE(probed, (QList<int>{33, 31, 32}));
+        for (int meter : {31, 32, 33})
+            QCOMPARE(rig->scheduler.LiveValueTable[meter], -500.0);
+        QVERIFY(rig->host.shownPrompts.shown.isEmpty());
+
+        rig->answerLast(77); // meter 32 is back
+        QCOMPARE(rig->scheduler.LiveValueTable[32], 7.7);
+        rig->tick(ProbeTimer);
+        QCOMPARE(rig->host.status.last(),
+                 QStringLiteral("2024-05-06;07:08:09\nCommunication is reconnected!"));
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+        rig->tick(PollTimer);
+        QCOMPARE(rig->lastRead().first, 32);
+    }
+
+    void monitoringResumesAfterAnInterruptedTransfer_data()
+    {
+        QTest::addColumn<Scenario>("interruption");
+        QTest::addColumn<int>("meter");
+        QTest::newRow("read of the last meter") << Scenario([](Rig &r) {
+            r.scheduler.readAllParameters(32);
+            r.tick(ReadAllTimer);
+            r.tick(ReadAllTimer);
+        }) << 32;
+        QTest::newRow("read of a middle meter, the last one answers the probe") << Scenario([](Rig &r) {
+            r.scheduler.readAllParameters(31);
+            r.tick(ReadAllTimer);
+            r.tick(ReadAllTimer);
+        }) << 31;
+        QTest::newRow("write to the first meter") << Scenario([](Rig &r) {
+            r.readAll(30, {1, 2, 3});
+            r.tick(PollTimer);
+            r.answerLast(5);
+            r.scheduler.startWrite(writeList({{0, 1}}));
+            r.tick(WriteTimer);
+            r.tick(WriteTimer);
+        }) << 30;
+    }
+
+    void monitoringResumesAfterAnInterruptedTransfer()
+    {
+        QFETCH(Scenario, interruption);
+        QFETCH(int, meter);
+        rig->startMonitoring(30, 32);
+        interruption(*rig);
+        QCOMPARE(rig->runningTimers(), QList<int>{ProbeTimer});
+        rig->tick(ProbeTimer);
+        QCOMPARE(rig->scheduler.LiveValueTable[meter], -500.0);
+        const int probed = rig->lastRead().first;
+        rig->answerLast(42);
+        rig->tick(ProbeTimer);
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+        // Monitoring goes on with the meter that answered, and stores again.
+        rig->tick(PollTimer);
+        QCOMPARE(rig->lastRead().first, probed);
+        rig->answerLast(43);
+        QCOMPARE(rig->scheduler.LiveValueTable[probed], 4.3);
+        rig->tick(PollTimer);
+        QCOMPARE(rig->lastRead().first, probed == 32 ? 30 : probed + 1);
+    }
+
+    void readsAllParametersAndShowsThem_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("English") << 1 << QStringList{"Set Value", "Alarm Mode", "Low Limit"};
+        QTest::newRow("Chinese") << 0 << QStringList{"设定值", "报警方式", "下限"};
+    }
+
+    void readsAllParametersAndShowsThem()
+    {
+        QFETCH(int, language);
+        rig->host.lang = language;
+        rig->startMonitoring(1, 9);
+        rig->readAll(7, {-125, -125, 7});
+        QList<QPair<int, int>> requests;
+        for (const ModbusRequest &request : rig->link.sent)
+            requests.append({request[0], request[3]});
+        // Parameter 0 twice: its first answer is discarded.
+        QCOMPARE(requests, (QList<QPair<int, int>>{{7, 0}, {7, 0}, {7, 2}, {7, 4}}));
+        QCOMPARE(rig->host.shown.size(), 1);
+        const ParameterDisplay &display = rig->host.shown.first();
+        QCOMPARE(display.parameterCount, 3);
+        QTEST(QStringList(display.names.begin(), display.names.begin() + 3), "names");
+        // Position 1 takes the decimal places of its later row too.
+        QCOMPARE(QStringList(display.values.begin(), display.values.begin() + 3),
+                 (QStringList{"-12.5", "-125", "0.7"}));
+        QCOMPARE(rig->scheduler.writeAddress, 7);
+        QCOMPARE(rig->host.progressRange, (QPair<int, int>(0, 6)));
+        QCOMPARE(rig->host.progressPositions, (QList<int>{0, 2, 2, 4, 6}));
+        QCOMPARE(rig->host.progressTexts.last(), kReadPercent.text(language) + "6");
+        QVERIFY(!rig->host.progress);
+        QCOMPARE(rig->scheduler.readIndex, 0);
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+        QVERIFY(rig->host.shownPrompts.shown.isEmpty());
+    }
+
+    void readAllOfAMenuBeyondFiftyIsLimited()
+    {
+        rig->host.type = 3;
+        rig->scheduler.readAllParameters(1);
+        QCOMPARE(rig->scheduler.parameterCount, 50);
+        QCOMPARE(rig->host.progressRange, (QPair<int, int>(0, 100)));
+    }
+
+    void readAllRefused_data()
+    {
+        QTest::addColumn<int>("meterType");
+        QTest::addColumn<bool>("dialogOpen");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("parameter dialog still open") << 1 << true << text(kCloseParametersFirst);
+        QTest::newRow("meter type without parameters") << 2 << false << text(kNoParameters).arg(2);
+        QTest::newRow("meter type without a row") << 9 << false << text(kNoParameters).arg(9);
+    }
+
+    void readAllRefused()
+    {
+        QFETCH(int, meterType);
+        rig->host.type = meterType;
+        QFETCH(bool, dialogOpen);
+        rig->host.dialogOpen = dialogOpen;
+        rig->startMonitoring(1, 3);
+        rig->scheduler.readAllParameters(2);
+        QTEST(rig->host.shownPrompts.lastText(), "message");
+        QCOMPARE(rig->host.shownPrompts.shown.last().caption, QStringLiteral("Error"));
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+        QCOMPARE(rig->host.progressShown, 0);
+        QVERIFY(rig->link.sent.isEmpty());
+    }
+
+    void readAllWhileATransferRunsOnlyShowsItsProgress()
+    {
+        rig->startMonitoring(1, 3);
+        rig->scheduler.readAllParameters(2);
+        rig->tick(ReadAllTimer);
+        rig->scheduler.readAllParameters(3);
+        QCOMPARE(rig->host.progressShown, 2);
+        QCOMPARE(rig->scheduler.nextAddress, 2);
+        QCOMPARE(rig->link.sent.size(), 1);
+    }
+
+    void readAllInterrupted()
+    {
+        rig->startMonitoring(1, 3);
+        rig->scheduler.readAllParameters(2);
+        rig->tick(ReadAllTimer);
+        rig->tick(ReadAllTimer);
+        QCOMPARE(rig->host.shownPrompts.lastText(), text(kInterrupted));
+        QVERIFY(!rig->host.progress);
+        QVERIFY(rig->host.shown.isEmpty());
+        QCOMPARE(rig->scheduler.readIndex, 0);
+    }
+
+    void exceptionEndsTheReadNamingTheParameter()
+    {
+        rig->startMonitoring(1, 3);
+        rig->scheduler.readAllParameters(2);
+        rig->tick(ReadAllTimer);
+        rig->answer(exceptionAnswer(2, 3)); // the first answer is discarded, whatever it is
+        rig->tick(ReadAllTimer);
+        rig->answerLast(5);
+        rig->tick(ReadAllTimer);
+        QCOMPARE(rig->lastRead(), (QPair<int, int>(2, 2)));
+        rig->answer(exceptionAnswer(2, 3));
+        QCOMPARE(rig->host.shownPrompts.lastText(), text(kReadRefused).arg(2).arg("Alarm Mode"));
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+        QVERIFY(!rig->host.progress);
+        QVERIFY(rig->host.shown.isEmpty());
+        rig->tick(PollTimer);
+        QCOMPARE(rig->lastRead().second, 200);
+    }
+
+    void writeRunOfOneEntry()
+    {
+        rig->readAll(4, {0, 0, 0});
+        rig->scheduler.startWrite(writeList({{0, 12.35}}));
+        QCOMPARE(rig->runningTimers(), QList<int>{WriteTimer});
+        rig->tick(WriteTimer);
+        QCOMPARE(rig->lastSent(), BuildRequest(4, 6, 0, 123));
+        QCOMPARE(rig->host.progressRange, (QPair<int, int>(0, 1)));
+        QCOMPARE(rig->host.progressTexts.last(), QStringLiteral("Wrote percent:1"));
+        // Not reported before the meter confirmed the write.
+        QCOMPARE(rig->host.shownPrompts.count(RecordingPrompts::Kind::Info), 0);
+        rig->answer(echoOf(rig->lastSent()));
+        rig->tick(WriteTimer);
+        QCOMPARE(rig->host.shownPrompts.shown.size(), 1);
+        QCOMPARE(rig->host.shownPrompts.shown.last().kind, RecordingPrompts::Kind::Info);
+        QCOMPARE(rig->host.shownPrompts.lastText(), QStringLiteral("Write completely!"));
+        QCOMPARE(rig->host.shownPrompts.shown.last().caption, QStringLiteral("Success"));
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+        QVERIFY(!rig->host.progress);
+        QCOMPARE(rig->link.sent.size(), 4 + 1);
+    }
+
+    void writeRunOfSeveralEntries()
+    {
+        rig->readAll(9, {0, 0, 0});
+        rig->scheduler.startWrite(writeList({{2, -12.35}, {0, 7}, {1, 2.9}}));
+        rig->echoEachWrite(3);
+        const QList<ModbusRequest> writes = rig->link.sent.mid(4);
+        QCOMPARE(writes, (QList<ModbusRequest>{BuildRequest(9, 6, 4, -123), BuildRequest(9, 6, 0, 70),
+                                               BuildRequest(9, 6, 2, 2)}));
+        QCOMPARE(rig->host.progressPositions.mid(rig->host.progressPositions.size() - 4),
+                 (QList<int>{0, 1, 2, 3}));
+        QCOMPARE(rig->host.shownPrompts.count(RecordingPrompts::Kind::Info), 0);
+        rig->tick(WriteTimer);
+        QCOMPARE(rig->host.shownPrompts.lastText(), QStringLiteral("Write completely!"));
+        // The next run starts again from its first entry.
+        rig->scheduler.startWrite(writeList({{1, 5}}));
+        rig->tick(WriteTimer);
+        QCOMPARE(rig->lastSent(), BuildRequest(9, 6, 2, 5));
+    }
+
+    void writeRunEndsAtAFailedWrite_data()
+    {
+        QTest::addColumn<Scenario>("failure");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QList<int>>("timers");
+        QTest::newRow("missing answer")
+            << Scenario([](Rig &r) { r.tick(WriteTimer); })
+            << text(kWriteInterrupted).arg(2).arg("Alarm Mode") << QList<int>{ProbeTimer};
+        QTest::newRow("exception answer")
+            << Scenario([](Rig &r) { r.answer(exceptionAnswer(4, 6)); })
+            << text(kWriteRefused).arg(2).arg("Alarm Mode") << QList<int>{PollTimer};
+        QTest::newRow("answer that is not the echo") << Scenario([](Rig &r) {
+            ModbusRequest wrong = r.lastSent();
+            wrong[5] ^= 1;
+            r.answer(echoOf(wrong));
+        }) << text(kWriteBadEcho).arg(2).arg("Alarm Mode")
+                                                     << QList<int>{PollTimer};
+    }
+
+    void writeRunEndsAtAFailedWrite()
+    {
+        QFETCH(Scenario, failure);
+        rig->readAll(4, {0, 0, 0});
+        rig->scheduler.startWrite(writeList({{0, 1}, {1, 2}, {2, 3}}));
+        rig->echoEachWrite(1);
+        rig->tick(WriteTimer);
+        failure(*rig);
+        QTEST(rig->host.shownPrompts.lastText(), "message");
+        QCOMPARE(rig->host.shownPrompts.shown.size(), 1);
+        QTEST(rig->runningTimers(), "timers");
+        QVERIFY(!rig->host.progress);
+        QCOMPARE(rig->link.sent.size(), 4 + 2);
+        // Nothing of the abandoned run is sent later; a new run starts afresh.
+        if (rig->host.running.count(ProbeTimer)) {
+            rig->tick(ProbeTimer);
+            rig->answerLast(0);
+            rig->tick(ProbeTimer);
+        }
+        rig->scheduler.startWrite(writeList({{2, 1}}));
+        rig->tick(WriteTimer);
+        QCOMPARE(rig->lastSent(), BuildRequest(4, 6, 4, 10));
+    }
+
+    void writeScalesByTheMenu_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<double>("entered");
+        QTest::addColumn<int>("sent");
+        QTest::newRow("one decimal place: truncated") << 0 << 12.35 << 123;
+        QTest::newRow("one decimal place, negative: toward zero") << 0 << -12.35 << -123;
+        QTest::newRow("integer") << 1 << 7.0 << 7;
+        QTest::newRow("integer: truncated") << 1 << 2.9 << 2;
+        QTest::newRow("integer, negative: toward zero") << 1 << -2.9 << -2;
+        QTest::newRow("highest register value") << 0 << 3276.7 << 32767;
+        QTest::newRow("lowest register value") << 1 << -32768.0 << -32768;
+    }
+
+    void writeScalesByTheMenu()
+    {
+        QFETCH(int, position);
+        QFETCH(double, entered);
+        rig->readAll(3, {0, 0, 0});
+        rig->scheduler.startWrite(writeList({{position, entered}}));
+        rig->tick(WriteTimer);
+        QTEST(int(qint16(rig->lastSent()[4] << 8 | rig->lastSent()[5])), "sent");
+    }
+
+    void unwritableValueIsRefused_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<double>("entered");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("beyond 16 bits") << 1 << 70000.0 << "Alarm Mode";
+        QTest::newRow("beyond 16 bits after scaling") << 0 << 3276.8 << "Set Value";
+        QTest::newRow("below 16 bits after scaling") << 2 << -3276.9 << "Low Limit";
+        QTest::newRow("not a number") << 1 << std::nan("") << "Alarm Mode";
+        QTest::newRow("infinite") << 0 << std::numeric_limits<double>::infinity() << "Set Value";
+        QTest::newRow("position outside the menu") << 3 << 1.0 << "";
+    }
+
+    void unwritableValueIsRefused()
+    {
+        QFETCH(int, position);
+        QFETCH(double, entered);
+        QFETCH(QString, name);
+        rig->readAll(3, {0, 0, 0});
+        const qsizetype requests = rig->link.sent.size();
+        rig->scheduler.startWrite(writeList({{2, 1}, {position, entered}}));
+        const QString expected =
+            text(kValueRefused).arg(position + 1).arg(name, QString::number(entered, 'g', 10));
+        QCOMPARE(rig->host.shownPrompts.lastText(), expected);
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+        QCOMPARE(rig->link.sent.size(), requests);
+    }
+
+    void emptyWriteListIsRefused()
+    {
+        rig->readAll(3, {0, 0, 0});
+        rig->scheduler.startWrite(ParameterWriteList{});
+        QCOMPARE(rig->host.shownPrompts.lastText(), text(kNothingToWrite));
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+    }
+
+    void writeStopsAProbe()
+    {
+        rig->readAll(3, {0, 0, 0});
+        rig->tick(PollTimer);
+        rig->tick(PollTimer);
+        QCOMPARE(rig->runningTimers(), QList<int>{ProbeTimer});
+        rig->scheduler.startWrite(writeList({{0, 1}}));
+        QCOMPARE(rig->runningTimers(), QList<int>{WriteTimer});
+    }
+
+    void stopAllEndsARunningRead()
+    {
+        rig->startMonitoring(1, 3);
+        rig->scheduler.readAllParameters(2);
+        rig->tick(ReadAllTimer);
+        rig->scheduler.stopAll();
+        QVERIFY(rig->host.running.empty());
+        QVERIFY(!rig->host.progress);
+        rig->scheduler.readAllParameters(3);
+        QCOMPARE(rig->runningTimers(), QList<int>{ReadAllTimer});
+        rig->tick(ReadAllTimer);
+        QCOMPARE(rig->lastRead(), (QPair<int, int>(3, 0)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransactionScheduler)
+#include "tst_transactionscheduler.moc"
