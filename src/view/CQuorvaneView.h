@@ -1,0 +1,45 @@
+#pragma once
+
+#include "MeterConfiguration.h"
+#include "SettingsFile.h"
+
+#include <QWidget>
+
+// The main window's central view. It owns the meter configuration, the chart
+// display range and the background colour, and will host the working
+// surfaces (meter panel, monitoring panel, meter manager).
+//
+// Constructing a view reads the chart range and the background colour;
+// destroying it writes the background colour back. The meter configuration is
+// read when the main window installs the view (loadMeterConfiguration), so a
+// view made only for its side effect on the settings file reads no more.
+class CQuorvaneView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CQuorvaneView(QWidget *parent = nullptr);
+    ~CQuorvaneView() override;
+
+    void loadMeterConfiguration();
+    const MeterConfiguration &meterConfiguration() const { return configuration; }
+
+    // 0x00BBGGRR, red in the low byte.
+    quint32 backgroundColour() const { return bkColor; }
+    double chartMinimum() const { return chartMin; }
+    double chartMaximum() const { return chartMax; }
+
+    // The commands the view handles: meter settings, background colour, the
+    // real-time chart, the meter panel, the meter manager and the chart range.
+    static bool handles(int commandId);
+    void runCommand(int commandId);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    SettingsFile settings;
+    MeterConfiguration configuration;
+    double chartMin = 0.0;
+    double chartMax = 0.0;
+    quint32 bkColor = 0;
+};

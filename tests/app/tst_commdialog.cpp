@@ -1,0 +1,275 @@
+#include "FrameTestSupport.h"
+
+#include "CommDialog.h"
+#include "CommandIds.h"
+#include "LineTimers.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+QStringList entries(QComboBox *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->itemText(i);
+    return texts;
+}
+
+QComboBox *list(QDialog *dialog, const char *name)
+{
+    return dialog->findChild<QComboBox *>(QString::fromLatin1(name));
+}
+
+void click(QDialog *dialog, const char *name)
+{
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton);
+}
+
+struct Choice {
+    int port = 0;
+    int baud = 11;
+    int dataBits = 4;
+    int parity = 0;
+    int stopBits = 2;
+};
+
+// Confirms the dialog with the given selections.
+void choose(QDialog *dialog, const Choice &choice)
+{
+    list(dialog, "port1001")->setCurrentIndex(choice.port);
+    list(dialog, "baud1002")->setCurrentIndex(choice.baud);
+    list(dialog, "dataBits1008")->setCurrentIndex(choice.dataBits);
+    list(dialog, "parity1010")->setCurrentIndex(choice.parity);
+    list(dialog, "stopBits1005")->setCurrentIndex(choice.stopBits);
+    click(dialog, "ok1");
+}
+
+QStringList commConfigLines(const QByteArray &settings)
+{
+    QStringList lines = QString::fromUtf8(settings).split(QLatin1Char('\n'));
+    const qsizetype start = lines.indexOf(QStringLiteral("[CommConfig]"));
+    if (start < 0)
+        return {};
+    QStringList section;
+    for (qsizetype i = start + 1; i < lines.size() && !lines[i].startsWith(QLatin1Char('[')); ++i) {
+        if (!lines[i].isEmpty())
+            section << lines[i];
+    }
+    return section;
+}
+
+} // namespace
+
+class TestCommDialog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void lists_and_texts_data()
+    {
+        QTest::addColumn<int>("lang");
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<QStringList>("parities");
+        QTest::newRow("Chinese") << 0
+                                 << QStringList{"设置通讯端口", "设置通讯端口", "端口号", "波特率", "数据位",
+                                                "奇偶检验", "停止位", "还原默认值(&R)", "确定", "取消"}
+                                 << QStringList{"无", "奇", "偶", "标志", "空格"};
+        QTest::newRow("English") << 1
+                                 << QStringList{"Set Communication Port", "Set Communication Port", "Port",
+                                                "Baud rate", "Data bit", "Parity", "Stop bit", "&Reset", "OK",
+                                                "Cancel"}
+                                 << QStringList{"NONE", "Odd", "Even", "Mark", "Space"};
+    }
+    void lists_and_texts()
+    {
+        QFETCH(int, lang);
+        QFETCH(QStringList, labels);
+        QFETCH(QStringList, parities);
+        CommDialog dialog([](int n) { return n == 3 ? QStringLiteral("/dev/pts/7") : QString(); });
+        dialog.preset(PortSettings(), lang);
+        const QStringList shown{dialog.windowTitle(),
+                                dialog.findChild<QGroupBox *>(QStringLiteral("group1012"))->title(),
+                                dialog.findChild<QLabel *>(QStringLiteral("label1003"))->text(),
+                                dialog.findChild<QLabel *>(QStringLiteral("label1004"))->text(),
+                                dialog.findChild<QLabel *>(QStringLiteral("label1007"))->text(),
+                                dialog.findChild<QLabel *>(QStringLiteral("label1009"))->text(),
+                                dialog.findChild<QLabel *>(QStringLiteral("label1006"))->text(),
+                                dialog.findChild<QPushButton *>(QStringLiteral("reset1011"))->text(),
+                                dialog.findChild<QPushButton *>(QStringLiteral("ok1"))->text(),
+                                dialog.findChild<QPushButton *>(QStringLiteral("cancel2"))->text()};
+        QCOMPARE(shown, labels);
+        QCOMPARE(entries(list(&dialog, "port1001")),
+                 (QStringList{"COM1", "COM2", "COM3  (/dev/pts/7)", "COM4", "COM5", "COM6", "COM7", "COM8",
+                              "COM9", "COM10"}));
+        QCOMPARE(entries(list(&dialog, "baud1002")),
+                 (QStringList{"75", "110", "134", "150", "300", "600", "1200", "1800", "2400", "4800", "7200",
+                              "9600", "14400", "19200", "38400", "57600", "115200", "128000"}));
+        QCOMPARE(entries(list(&dialog, "dataBits1008")), (QStringList{"4", "5", "6", "7", "8"}));
+        QCOMPARE(entries(list(&dialog, "parity1010")), parities);
+        QCOMPARE(entries(list(&dialog, "stopBits1005")), (QStringList{"1", "1.5", "2"}));
+    }
+
+    void preset_selects_and_out_of_range_selects_nothing()
+    {
+        CommDialog dialog({});
+        PortSettings odd;
+        odd.portNumber = 11;
+        odd.baudIndex = 17;
+        odd.dataBits = 3;
+        odd.parityIndex = 4;
+        odd.stopBitsIndex = 1;
+        dialog.preset(odd, 0);
+        QCOMPARE(list(&dialog, "port1001")->currentIndex(), -1);
+        QCOMPARE(list(&dialog, "baud1002")->currentText(), QStringLiteral("128000"));
+        QCOMPARE(list(&dialog, "dataBits1008")->currentIndex(), -1);
+        QCOMPARE(list(&dialog, "parity1010")->currentText(), QStringLiteral("空格"));
+        QCOMPARE(list(&dialog, "stopBits1005")->currentText(), QStringLiteral("1.5"));
+        dialog.accept();
+        QCOMPARE(dialog.fields().portNumber, 0);
+        QCOMPARE(dialog.fields().portText, QString());
+        QCOMPARE(dialog.fields().dataBits, 3);
+        QCOMPARE(dialog.fields().baudText, QStringLiteral("128000"));
+    }
+
+    void reset_then_cancel_changes_nothing()
+    {
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("CommConfig"), QStringLiteral("comname"), QStringLiteral("4"));
+        fixture.set(QStringLiteral("CommConfig"), QStringLiteral("baudrate"), QStringLiteral("16"));
+        fixture.set(QStringLiteral("CommConfig"), QStringLiteral("baudratevalue"), QStringLiteral("115200"));
+        CMainFrame *frame = fixture.start();
+        const QByteArray before = fixture.settingsBytes();
+        fixture.prompts.clear();
+        int selectedAfterReset = -1;
+        WhenModalShown interact([&](QDialog *dialog) {
+            QCOMPARE(list(dialog, "port1001")->currentIndex(), 3);
+            click(dialog, "reset1011");
+            selectedAfterReset = list(dialog, "baud1002")->currentIndex();
+            QCOMPARE(list(dialog, "port1001")->currentIndex(), 0);
+            QCOMPARE(list(dialog, "dataBits1008")->currentText(), QStringLiteral("8"));
+            QCOMPARE(list(dialog, "stopBits1005")->currentText(), QStringLiteral("2"));
+            click(dialog, "cancel2");
+        });
+        frame->onCommand(CommandId::CommConfig);
+        QCOMPARE(selectedAfterReset, 11);
+        QCOMPARE(fixture.settingsBytes(), before);
+        QCOMPARE(frame->portSettings().portNumber, 4);
+        QVERIFY(fixture.prompts.shown.isEmpty());
+    }
+
+    void choices_are_stored_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("parity");
+        QTest::addColumn<int>("stopBits");
+        QTest::addColumn<QStringList>("stored");
+        QTest::newRow("COM10 at 128000") << 9 << 17 << 4 << 0 << 2
+                                         << QStringList{"comname=10", "baudrate=17", "bytesize=8", "parity=0",
+                                                        "stopbits=2", "baudratevalue=128000"};
+        QTest::newRow("stop bits 1.5 store 1") << 0 << 11 << 3 << 2 << 1
+                                               << QStringList{"comname=1", "baudrate=11", "bytesize=7",
+                                                              "parity=2", "stopbits=1", "baudratevalue=9600"};
+        QTest::newRow("lowest entries") << 1 << 0 << 0 << 3 << 0
+                                        << QStringList{"comname=2", "baudrate=0", "bytesize=4", "parity=3",
+                                                       "stopbits=0", "baudratevalue=75"};
+    }
+    void choices_are_stored()
+    {
+        QFETCH(int, port);
+        QFETCH(int, baud);
+        QFETCH(int, dataBits);
+        QFETCH(int, parity);
+        QFETCH(int, stopBits);
+        QFETCH(QStringList, stored);
+        QuietTerminal terminal;
+        FrameFixture fixture;
+        // A settings file without the section: the six keys come in their order.
+        QFile file(fixture.settingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[Programme]\nLang=0\n[Ports]\nCOM" + QByteArray::number(port + 1) + "=" + terminal.path.toUtf8()
+                   + "\n");
+        file.close();
+        CMainFrame *frame = fixture.start();
+        WhenModalShown interact([&](QDialog *dialog) { choose(dialog, {port, baud, dataBits, parity, stopBits}); });
+        frame->onCommand(CommandId::CommConfig);
+        QCOMPARE(commConfigLines(fixture.settingsBytes()), stored);
+        QCOMPARE(frame->portSettings().portText, QStringLiteral("COM%1").arg(port + 1));
+        QVERIFY(frame->serialLink().isOpen());
+        QVERIFY(terminal.path.endsWith(frame->serialLink().devicePath()));
+    }
+
+    void port_that_cannot_be_opened_data()
+    {
+        QTest::addColumn<int>("lang");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Chinese") << 0 << "打开通讯端口失败！\n 请重新设置" << "配置错误";
+        QTest::newRow("English") << 1 << "Fail to open the communication port.\n Please reset it and retry."
+                                 << "Configuration Error";
+    }
+    void port_that_cannot_be_opened()
+    {
+        QFETCH(int, lang);
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
+        QuietTerminal terminal;
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(lang));
+        fixture.set(QStringLiteral("Ports"), QStringLiteral("COM1"), terminal.path);
+        fixture.set(QStringLiteral("Ports"), QStringLiteral("COM2"), fixture.home.filePath(QStringLiteral("gone")));
+        CMainFrame *frame = fixture.start();
+        QVERIFY(frame->lineTimers().isActive(TimerId::PollTimer));
+        WhenModalShown interact([&](QDialog *dialog) { choose(dialog, {1, 11, 4, 0, 2}); });
+        frame->onCommand(CommandId::CommConfig);
+        QCOMPARE(fixture.prompts.shown.size(), 1);
+        QCOMPARE(fixture.prompts.shown.first().kind, RecordingPrompts::Kind::Error);
+        QCOMPARE(fixture.prompts.shown.first().text, text);
+        QCOMPARE(fixture.prompts.shown.first().caption, caption);
+        QVERIFY(!frame->serialLink().isOpen());
+        for (int id : {TimerId::PollTimer, TimerId::ProbeTimer, TimerId::ReadAllTimer, TimerId::WriteTimer})
+            QVERIFY(!frame->lineTimers().isActive(id));
+        // Stored all the same, to be tried again at the next start.
+        QCOMPARE(fixture.settings().ReadInt(QStringLiteral("CommConfig"), QStringLiteral("comname")), 2);
+    }
+
+    void reopening_stops_every_line_activity()
+    {
+        QuietTerminal first;
+        QuietTerminal second;
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("Ports"), QStringLiteral("COM1"), first.path);
+        fixture.set(QStringLiteral("Ports"), QStringLiteral("COM2"), second.path);
+        CMainFrame *frame = fixture.start();
+        // The line went quiet: the scheduler is probing.
+        frame->transactionScheduler().StartTimer(TimerId::ProbeTimer, 300);
+        frame->stopTimer(TimerId::PollTimer);
+        WhenModalShown interact([&](QDialog *dialog) { choose(dialog, {1, 11, 4, 0, 2}); });
+        frame->onCommand(CommandId::CommConfig);
+        QVERIFY(fixture.prompts.shown.isEmpty());
+        QVERIFY(frame->lineTimers().isActive(TimerId::PollTimer));
+        QVERIFY(!frame->lineTimers().isActive(TimerId::ProbeTimer));
+        QVERIFY(second.path.endsWith(frame->serialLink().devicePath()));
+    }
+
+    void dialog_speaks_the_application_language()
+    {
+        FrameFixture fixture;
+        CMainFrame *frame = fixture.start();
+        frame->onCommand(CommandId::English);
+        QString caption;
+        WhenModalShown interact([&](QDialog *dialog) {
+            caption = dialog->windowTitle();
+            dialog->reject();
+        });
+        frame->onCommand(CommandId::CommConfig);
+        QCOMPARE(caption, QStringLiteral("Set Communication Port"));
+    }
+};
+
+QTEST_MAIN(TestCommDialog)
+#include "tst_commdialog.moc"
