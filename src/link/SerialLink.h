@@ -1,0 +1,78 @@
+#pragma once
+
+#include "AnswerAssembler.h"
+#include "ModbusFrame.h"
+#include "PortNames.h"
+#include "RequestChannel.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <atomic>
+
+// The one serial line of the program: opens and configures the port, writes
+// one request at a time and gathers the answer into a whole frame.
+//
+// Everything runs on the thread that owns the object (the GUI thread): the
+// port's readyRead is the notification that bytes came, and nothing here
+// blocks or waits in an event loop. When a whole answer to the outstanding
+// request is there, answerReady() is emitted once; the receiver then takes
+// the answer with ReadResponse().
+class SerialLink : public QObject, public RequestChannel {
+    Q_OBJECT
+
+public:
+    explicit SerialLink(PortNames portNames = PortNames(), QObject *parent = nullptr);
+    ~SerialLink() override;
+
+    // 1 when the device of "COMn" could be opened for reading and writing,
+    // exclusively; 0 otherwise (also for a name that is no port name). An
+    // open port is closed first.
+    int OpenPort(const QString &portName);
+    // Line settings: the baud rate as a number (9600), data bits 5..8, parity
+    // index 0 none / 1 odd / 2 even / 3 mark / 4 space, stop-bits index 0 one /
+    // 1 one and a half / 2 two. 1 on success (the link then runs); 0 when the
+    // port is not open or the platform refuses a setting.
+    int Configure(int baud, int dataBits, int parityIndex, int stopBitsIndex);
+    // Writes one request. Bytes that arrived while no request was outstanding
+    // are thrown away first, so that they cannot be taken for its answer.
+    void WriteRequest(int address, int function, int reg, int value) override;
+    // The answer to the last request (or what came of it) in a zero-filled
+    // buffer. Ends the request: later bytes are stale.
+    ReceiveBuffer ReadResponse();
+    void ClosePort();
+
+    bool isOpen() const { return port.isOpen(); }
+    QString devicePath() const { return port.portName(); }
+    // How long the line must stay quiet before an unfinished answer counts
+    // as ended, for the current line settings.
+    int silenceMs() const { return silenceTimer.interval(); }
+
+    // 1 while the link is configured and running; 0 before Configure and
+    // after ClosePort.
+    std::atomic<int> runFlag{0};
+    // 1 from the moment a request was handed to the port until its answer is
+    // whole (or ReadResponse ends it): the gate that lets at most one
+    // answerReady() out per request.
+    std::atomic<int> requestOutstanding{0};
+
+signals:
+    // A whole answer to the outstanding request has arrived (or the line went
+    // silent after part of one). Emitted from the event loop, never from
+    // inside a call to the link, at most once per request.
+    void answerReady();
+
+private:
+    void onReadyRead();
+    void onSilence();
+    void onError(QSerialPort::SerialPortError error);
+    void discardInput();
+    void answerComplete();
+    bool driverHasInput() const;
+
+    PortNames portNames;
+    QSerialPort port;
+    QTimer silenceTimer;
+    AnswerAssembler assembler;
+};

@@ -1,0 +1,129 @@
+#include "SimOptions.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
+
+namespace {
+
+bool toInt(const QString &text, int low, int high, int *out)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < low || value > high)
+        return false;
+    *out = value;
+    return true;
+}
+
+void addOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Answers as Modbus RTU process meters on a new pseudo-terminal. The first line on stdout is "
+        "the device path. Each request received is logged as \"REQ <usec> <addr> <fn> <reg> <value>\" "
+        "(decimal; usec from the monotonic clock) on stderr or in --log FILE."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("addresses"), QStringLiteral("Meter addresses, e.g. 1-5."), QStringLiteral("RANGE"),
+         QStringLiteral("1-5")},
+        {QStringLiteral("silent"), QStringLiteral("Addresses that never answer."), QStringLiteral("LIST")},
+        {QStringLiteral("bad-crc"), QStringLiteral("Addresses answering with a wrong CRC."),
+         QStringLiteral("LIST")},
+        {QStringLiteral("baud"), QStringLiteral("Baud rate."), QStringLiteral("N"), QStringLiteral("9600")},
+        {QStringLiteral("data-bits"), QStringLiteral("Data bits 5..8."), QStringLiteral("N"),
+         QStringLiteral("8")},
+        {QStringLiteral("parity"), QStringLiteral("N, O, E, M or S."), QStringLiteral("P"),
+         QStringLiteral("N")},
+        {QStringLiteral("stop-bits"), QStringLiteral("1 or 2."), QStringLiteral("N"), QStringLiteral("1")},
+        {QStringLiteral("delay"), QStringLiteral("Answer delay."), QStringLiteral("MS"), QStringLiteral("0")},
+        {QStringLiteral("split"), QStringLiteral("Send each answer in two pieces this far apart."),
+         QStringLiteral("MS"), QStringLiteral("0")},
+        {QStringLiteral("echo"), QStringLiteral("Echo each request first, like a 2-wire RS-485 adapter.")},
+        {QStringLiteral("log"), QStringLiteral("Write the REQ lines to FILE instead of stderr."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("data-dir"),
+         QStringLiteral("Lay down the program's defaults in DIR and point its COM1 at this simulator."),
+         QStringLiteral("DIR")},
+        {QStringLiteral("system-db"), QStringLiteral("System database with the parameter defaults."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("meter-type"), QStringLiteral("Meter type whose parameter defaults to load."),
+         QStringLiteral("N")},
+    });
+}
+
+bool readLine(const QCommandLineParser &parser, SimOptions &options)
+{
+    const QString parity = parser.value(QStringLiteral("parity")).trimmed().toUpper();
+    if (parity.size() != 1 || !QStringLiteral("NOEMS").contains(parity))
+        return false;
+    options.parity = parity[0].toLatin1();
+    return toInt(parser.value(QStringLiteral("baud")), 1, 4000000, &options.baud) &&
+           toInt(parser.value(QStringLiteral("data-bits")), 5, 8, &options.dataBits) &&
+           toInt(parser.value(QStringLiteral("stop-bits")), 1, 2, &options.stopBits) &&
+           toInt(parser.value(QStringLiteral("delay")), 0, 60000, &options.delayMs) &&
+           toInt(parser.value(QStringLiteral("split")), 0, 60000, &options.splitMs);
+}
+
+bool readAddresses(const QCommandLineParser &parser, SimOptions &options)
+{
+    const auto range = SimOptions::parseAddresses(parser.value(QStringLiteral("addresses")));
+    const auto silent = SimOptions::parseAddresses(parser.value(QStringLiteral("silent")));
+    const auto badCrc = SimOptions::parseAddresses(parser.value(QStringLiteral("bad-crc")));
+    if (!range || range->isEmpty() || !silent || !badCrc)
+        return false;
+    options.firstAddress = *std::min_element(range->begin(), range->end());
+    options.lastAddress = *std::max_element(range->begin(), range->end());
+    options.silent = *silent;
+    options.badCrc = *badCrc;
+    return true;
+}
+
+} // namespace
+
+std::optional<SimOptions> SimOptions::parse(const QStringList &arguments, QString *error)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        *error = parser.helpText();
+        return std::nullopt;
+    }
+    SimOptions options;
+    if (!readLine(parser, options) || !readAddresses(parser, options)) {
+        *error = QStringLiteral("invalid option value; see --help");
+        return std::nullopt;
+    }
+    options.echo = parser.isSet(QStringLiteral("echo"));
+    options.logFile = parser.value(QStringLiteral("log"));
+    options.dataDir = parser.value(QStringLiteral("data-dir"));
+    options.systemDb = parser.value(QStringLiteral("system-db"));
+    if (parser.isSet(QStringLiteral("meter-type"))) {
+        int type = 0;
+        if (!toInt(parser.value(QStringLiteral("meter-type")), 0, 1000000, &type)) {
+            *error = QStringLiteral("invalid --meter-type");
+            return std::nullopt;
+        }
+        options.meterType = type;
+    }
+    return options;
+}
+
+std::optional<QSet<int>> SimOptions::parseAddresses(const QString &text)
+{
+    QSet<int> addresses;
+    for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList ends = part.split(QLatin1Char('-'));
+        int low = 0;
+        int high = 0;
+        if (ends.size() > 2 || !toInt(ends.first(), 0, 255, &low) || !toInt(ends.last(), 0, 255, &high) ||
+            low > high)
+            return std::nullopt;
+        for (int a = low; a <= high; ++a)
+            addresses.insert(a);
+    }
+    return addresses;
+}

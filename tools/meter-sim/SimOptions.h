@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The simulator's command line.
+struct SimOptions {
+    int firstAddress = 1;
+    int lastAddress = 5;
+    QSet<int> silent;
+    QSet<int> badCrc;
+    int baud = 9600;
+    int dataBits = 8;
+    char parity = 'N';
+    int stopBits = 1;
+    int delayMs = 0;
+    int splitMs = 0;
+    bool echo = false;
+    QString logFile;
+    QString dataDir;
+    QString systemDb;
+    std::optional<int> meterType;
+
+    // The options of `arguments` (the program name first); nullopt with the
+    // reason in `error` when they do not make sense.
+    static std::optional<SimOptions> parse(const QStringList &arguments, QString *error);
+    // "1-5", "3" or "1,4-6" as a set of addresses 0..255; nullopt when
+    // malformed.
+    static std::optional<QSet<int>> parseAddresses(const QString &text);
+};
