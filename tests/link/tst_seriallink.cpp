@@ -5,7 +5,11 @@
 #include "SerialLink.h"
 #include "SimulatedMeters.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -107,6 +111,9 @@ private slots:
     void simulatorSilentMeterGivesNoAnswer();
     void simulatorBadCrcIsStillAnAnswer();
     void simulatorExitsCleanlyAndLogsRequests();
+    void simulatorTakesParameterDefaultsFromTheSystemDatabase_data();
+    void simulatorTakesParameterDefaultsFromTheSystemDatabase();
+    void simulatorPreparesADataDirectory();
 
     void libmodbusReadReturnsTheSlaveValue();
     void libmodbusWriteIsEchoed();
@@ -344,6 +351,65 @@ void TestSerialLink::simulatorExitsCleanlyAndLogsRequests()
     QCOMPARE(requests[1].reg, 98);
     QCOMPARE(requests[1].value, 4660);
     QVERIFY(requests[1].usec > requests[0].usec);
+    QVERIFY(sim.stop());
+}
+
+void TestSerialLink::simulatorTakesParameterDefaultsFromTheSystemDatabase_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QList<int>>("parameters"); // parameters 0, 1, 2 and 49
+    QTest::newRow("rows of the chosen type; the later of two rows wins")
+        << QStringList{QStringLiteral("--meter-type"), QStringLiteral("3")} << QList<int>{111, 0, 7, 0};
+    QTest::newRow("meter type 1 without a type given") << QStringList{} << QList<int>{999, 0, 0, 0};
+    QTest::newRow("a type without rows starts at 10 k")
+        << QStringList{QStringLiteral("--meter-type"), QStringLiteral("4")} << QList<int>{0, 10, 20, 490};
+}
+
+void TestSerialLink::simulatorTakesParameterDefaultsFromTheSystemDatabase()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QList<int>, parameters);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("system.db"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("defaults"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(
+            q.exec(QStringLiteral("CREATE TABLE YbParaMenu (ID INTEGER PRIMARY KEY, ParaMenu_Type INTEGER, "
+                                  "ParaMenu_Cmd INTEGER, ParaMenu_CaptionC TEXT, ParaMenu_CaptionE TEXT, "
+                                  "ParaMenu_Dot INTEGER, ParaMenu_Default INTEGER)")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO YbParaMenu VALUES (1, 3, 0, 'a', 'a', 0, 111), "
+                                      "(2, 3, 2, 'b', 'b', 0, -5), (3, 3, 2, 'c', 'c', 1, 7), "
+                                      "(4, 3, 50, 'd', 'd', 0, 5), (5, 1, 0, 'e', 'e', 0, 999)")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("defaults"));
+    MeterSimProcess sim;
+    QVERIFY(sim.start(arguments + QStringList{QStringLiteral("--system-db"), path}));
+    auto link = openLink(sim.devicePath());
+    QVERIFY(link);
+    const QList<int> registers{0, 2, 4, 98};
+    for (qsizetype i = 0; i < registers.size(); ++i) {
+        ReceiveBuffer answer;
+        QVERIFY(ask(*link, 1, 3, registers[i], 0, &answer));
+        QCOMPARE(qint16(ParseResponse(answer).value), parameters[i]);
+    }
+}
+
+void TestSerialLink::simulatorPreparesADataDirectory()
+{
+    QTemporaryDir dir;
+    MeterSimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--data-dir"), dir.path()}));
+    for (const char *name : {"qlvmsys.dll", "qlvmsys.db", "qlvmdata.db"})
+        QVERIFY2(QFile::exists(dir.filePath(QLatin1String(name))), name);
+    QFile settings(dir.filePath(QStringLiteral("qlvmsys.dll")));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    const QByteArray text = settings.readAll();
+    const qsizetype ports = text.indexOf("[Ports]");
+    QVERIFY(ports >= 0);
+    QVERIFY(text.indexOf("\nCOM1=" + sim.devicePath().toLocal8Bit() + "\n", ports) > ports);
     QVERIFY(sim.stop());
 }
 
