@@ -36,6 +36,17 @@ QColor ToolbarIcons::tone(QColor colour) const
     return QColor(grey, grey, grey, 110);
 }
 
+// The base class would hand out a pixmap with undefined content around the
+// drawing; the icon's background is transparent.
+QPixmap ToolbarIcons::pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state)
+{
+    QPixmap image(size);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+    return image;
+}
+
 void ToolbarIcons::paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State)
 {
     disabled = mode == QIcon::Disabled;

@@ -13,6 +13,7 @@ public:
 
     explicit ToolbarIcons(Kind kind) : kind(kind) {}
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override;
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override;
     QIconEngine *clone() const override { return new ToolbarIcons(kind); }
     QString key() const override { return QStringLiteral("quorvane-painted"); }
 
