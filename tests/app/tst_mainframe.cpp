@@ -394,6 +394,25 @@ private slots:
         QVERIFY(!frame->lineTimers().isActive(TimerId::PollTimer));
     }
 
+    void data_directory_that_cannot_be_made_is_reported()
+    {
+        FrameFixture fixture;
+        // A plain file where the directory should be.
+        const QString blocked = fixture.home.filePath(QStringLiteral("file"));
+        QFile file(blocked);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        qputenv("QUORVANE_HOME", (blocked + QStringLiteral("/home")).toUtf8());
+        CMainFrame *frame = fixture.start();
+        QVERIFY(frame && frame->isVisible());
+        QVERIFY(fixture.prompts.shown.size() >= 1);
+        const RecordingPrompts::Shown first = fixture.prompts.shown.first();
+        QCOMPARE(first.kind, RecordingPrompts::Kind::Error);
+        QCOMPARE(first.caption, QStringLiteral("错误"));
+        for (const char *name : {"qlvmsys.dll", "qlvmsys.db", "qlvmdata.db"})
+            QVERIFY2(first.text.contains(QLatin1String(name)), name);
+    }
+
     void missing_port_number_cannot_be_opened()
     {
         FrameFixture fixture;

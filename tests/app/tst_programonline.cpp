@@ -1,5 +1,7 @@
 #include "FrameTestSupport.h"
 
+#include "CommandIds.h"
+#include "LineTimers.h"
 #include "MeterSimProcess.h"
 #include "PortNames.h"
 #include "SerialLink.h"
@@ -95,6 +97,28 @@ private slots:
         QCOMPARE(other.OpenPort(QStringLiteral("COM1")), 0);
         fixture.application.reset();
         QCOMPARE(other.OpenPort(QStringLiteral("COM1")), 1);
+    }
+
+    void main_window_reads_all_parameters_of_a_meter()
+    {
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QStringLiteral("1"));
+        MeterSimProcess sim;
+        QVERIFY2(sim.start({QStringLiteral("--data-dir"), fixture.home.path(), QStringLiteral("--addresses"),
+                            QStringLiteral("1-5")}),
+                 qPrintable(sim.errorText()));
+        CMainFrame *frame = fixture.start();
+        QVERIFY(sim.waitForRequests(1));
+        frame->readAllParameters(3);
+        QVERIFY(frame->progressExists());
+        // Type 1 of the supplied database: 34 parameters, the first "Set
+        // Value" with one decimal place and the simulator's default 500.
+        QTRY_COMPARE_WITH_TIMEOUT(frame->lastParameters().parameterCount, 34, 60000);
+        QCOMPARE(frame->lastParameters().names[0], QStringLiteral("Set Value"));
+        QCOMPARE(frame->lastParameters().values[0], QStringLiteral("50.0"));
+        QVERIFY(!frame->progressExists());
+        QVERIFY(fixture.prompts.shown.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(frame->lineTimers().isActive(TimerId::PollTimer), 60000);
     }
 
     void termination_signal_closes_the_program_data()
