@@ -168,15 +168,19 @@ private slots:
         QTest::addColumn<int>("parity");
         QTest::addColumn<int>("stopBits");
         QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<bool>("refused"); // the line cannot run with these settings
         QTest::newRow("COM10 at 128000") << 9 << 17 << 4 << 0 << 2
                                          << QStringList{"comname=10", "baudrate=17", "bytesize=8", "parity=0",
-                                                        "stopbits=2", "baudratevalue=128000"};
+                                                        "stopbits=2", "baudratevalue=128000"}
+                                         << false;
         QTest::newRow("stop bits 1.5 store 1") << 0 << 11 << 3 << 2 << 1
                                                << QStringList{"comname=1", "baudrate=11", "bytesize=7",
-                                                              "parity=2", "stopbits=1", "baudratevalue=9600"};
+                                                              "parity=2", "stopbits=1", "baudratevalue=9600"}
+                                               << true;
         QTest::newRow("lowest entries") << 1 << 0 << 0 << 3 << 0
                                         << QStringList{"comname=2", "baudrate=0", "bytesize=4", "parity=3",
-                                                       "stopbits=0", "baudratevalue=75"};
+                                                       "stopbits=0", "baudratevalue=75"}
+                                        << true;
     }
     void choices_are_stored()
     {
@@ -186,6 +190,7 @@ private slots:
         QFETCH(int, parity);
         QFETCH(int, stopBits);
         QFETCH(QStringList, stored);
+        QFETCH(bool, refused);
         QuietTerminal terminal;
         FrameFixture fixture;
         // A settings file without the section: the six keys come in their order.
@@ -195,12 +200,19 @@ private slots:
                    + "\n");
         file.close();
         CMainFrame *frame = fixture.start();
+        fixture.prompts.clear(); // "COMError" could not be opened at start
         WhenModalShown interact([&](QDialog *dialog) { choose(dialog, {port, baud, dataBits, parity, stopBits}); });
         frame->onCommand(CommandId::CommConfig);
         QCOMPARE(commConfigLines(fixture.settingsBytes()), stored);
         QCOMPARE(frame->portSettings().portText, QStringLiteral("COM%1").arg(port + 1));
         QVERIFY(frame->serialLink().isOpen());
         QVERIFY(terminal.path.endsWith(frame->serialLink().devicePath()));
+        if (refused) {
+            QCOMPARE(fixture.prompts.shown.size(), 1);
+            QCOMPARE(fixture.prompts.shown.first().text, QStringLiteral("设置通讯端口参数失败！\n 请重新设置"));
+            QCOMPARE(fixture.prompts.shown.first().caption, QStringLiteral("配置错误"));
+            QVERIFY(!frame->lineTimers().isActive(TimerId::PollTimer));
+        }
     }
 
     void port_that_cannot_be_opened_data()
