@@ -119,10 +119,11 @@ void SerialLink::WriteRequest(int address, int function, int reg, int value)
         return;
     discardInput();
     assembler.start(frame);
-    // QSerialPort writes asynchronously from the event loop. The request
-    // counts as written once the port has taken all 8 bytes: an answer can
-    // only come after they went out, and a write that fails later clears the
-    // flag in onError(), so no answer is waited for in vain.
+    // QSerialPort writes asynchronously from the event loop, so nothing here
+    // waits. The request counts as written once the port has taken all 8
+    // bytes: an answer can only come after they went out, and a write that
+    // fails later clears the flag again (onError), like a write that never
+    // completed.
     const auto size = qint64(frame.size());
     if (port.write(reinterpret_cast<const char *>(frame.data()), size) == size)
         requestOutstanding = 1;
