@@ -14,7 +14,8 @@ int main(int argc, char *argv[])
     // TERM and INT close the program as its Exit command does.
     TerminationSignals termination;
     termination.install();
-    QObject::connect(&termination, &TerminationSignals::requested, &app, [&program] { program.requestExit(); });
+    QObject::connect(&termination, &TerminationSignals::requested, &app,
+                     [&program] { program.requestExit(); });
 
     const int result = program.InitInstance() ? app.exec() : 0;
     program.ExitInstance();

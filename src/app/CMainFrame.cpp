@@ -99,8 +99,8 @@ void CMainFrame::setOwnTexts()
 {
     frameCommands->setToolbarTexts(frameLanguage);
     indicators->setLanguage(frameLanguage);
-    const bool idle = statusMessage.isEmpty() || statusMessage == kStatusReady.text(0)
-                      || statusMessage == kStatusReady.text(1);
+    const bool idle = statusMessage.isEmpty() || statusMessage == kStatusReady.text(0) ||
+                      statusMessage == kStatusReady.text(1);
     if (idle)
         setStatusText(kStatusReady.text(frameLanguage));
 }
@@ -109,16 +109,34 @@ void CMainFrame::onCommand(int id)
 {
     using namespace CommandId;
     switch (id) {
-    case CommConfig: onCommConfig(); break;
+    case CommConfig:
+        onCommConfig();
+        break;
     case DataBackup:
-    case HistoryChart: prompts().warning(kNotAvailable.text(frameLanguage), kCaptionRegrets.text(frameLanguage)); break;
-    case CommandId::HelpManual: help.open(frameLanguage); break;
-    case Chinese: switchLanguage(0); break;
-    case English: switchLanguage(1); break;
-    case About: AboutDialog(application.language, this).exec(); break;
-    case Exit: close(); break;
-    case ViewToolbar: frameCommands->toolbar()->setVisible(!frameCommands->toolbar()->isVisible()); break;
-    case ViewStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); break;
+    case HistoryChart:
+        prompts().warning(kNotAvailable.text(frameLanguage), kCaptionRegrets.text(frameLanguage));
+        break;
+    case CommandId::HelpManual:
+        help.open(frameLanguage);
+        break;
+    case Chinese:
+        switchLanguage(0);
+        break;
+    case English:
+        switchLanguage(1);
+        break;
+    case About:
+        AboutDialog(application.language, this).exec();
+        break;
+    case Exit:
+        close();
+        break;
+    case ViewToolbar:
+        frameCommands->toolbar()->setVisible(!frameCommands->toolbar()->isVisible());
+        break;
+    case ViewStatusBar:
+        statusBar()->setVisible(!statusBar()->isVisible());
+        break;
     default:
         if (CQuorvaneView::handles(id))
             mainView->runCommand(id);

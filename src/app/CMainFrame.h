@@ -26,8 +26,8 @@ class QuorvaneApplication;
 
 // What the main window talks to outside itself; tests replace them.
 struct FrameSeams {
-    Prompts *prompts = nullptr;     // message boxes; the real ones when null
-    HelpManual::Opener helpOpener;  // how the manual is handed to the desktop
+    Prompts *prompts = nullptr;    // message boxes; the real ones when null
+    HelpManual::Opener helpOpener; // how the manual is handed to the desktop
 };
 
 // The main window. It owns the serial link, the scheduler that drives it,

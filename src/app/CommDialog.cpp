@@ -17,8 +17,8 @@ namespace {
 
 constexpr int kPortCount = 10;
 constexpr int kLowestDataBits = 4;
-constexpr std::array kBaudRates{"75",   "110",  "134",   "150",   "300",   "600",
-                                "1200", "1800", "2400",  "4800",  "7200",  "9600",
+constexpr std::array kBaudRates{"75",    "110",   "134",   "150",   "300",    "600",
+                                "1200",  "1800",  "2400",  "4800",  "7200",   "9600",
                                 "14400", "19200", "38400", "57600", "115200", "128000"};
 constexpr std::array kParities{&kParityNone, &kParityOdd, &kParityEven, &kParityMark, &kParitySpace};
 
@@ -50,8 +50,7 @@ void selectIndex(QComboBox *list, int index)
 
 } // namespace
 
-CommDialog::CommDialog(DeviceLookup lookup, QWidget *parent)
-    : QDialog(parent), deviceOf(std::move(lookup))
+CommDialog::CommDialog(DeviceLookup lookup, QWidget *parent) : QDialog(parent), deviceOf(std::move(lookup))
 {
     setObjectName(QStringLiteral("commDialog%1").arg(ResourceId::CommDialog));
     group = new QGroupBox(this);

@@ -39,9 +39,15 @@ const QList<ToolButton> kToolButtons{
 
 // Accelerator table 130: plain function keys, whichever menu is attached.
 const QList<std::pair<Qt::Key, int>> kAccelerators{
-    {Qt::Key_F1, CommandId::HelpManual},    {Qt::Key_F2, MeterInterface}, {Qt::Key_F3, CommConfig},
-    {Qt::Key_F4, MeterConfig},   {Qt::Key_F5, RealtimeChart},  {Qt::Key_F6, ChartRange},
-    {Qt::Key_F7, English},       {Qt::Key_F8, Chinese},        {Qt::Key_F11, SetBkColor},
+    {Qt::Key_F1, CommandId::HelpManual},
+    {Qt::Key_F2, MeterInterface},
+    {Qt::Key_F3, CommConfig},
+    {Qt::Key_F4, MeterConfig},
+    {Qt::Key_F5, RealtimeChart},
+    {Qt::Key_F6, ChartRange},
+    {Qt::Key_F7, English},
+    {Qt::Key_F8, Chinese},
+    {Qt::Key_F11, SetBkColor},
     {Qt::Key_F12, DataBackup},
 };
 
@@ -51,12 +57,21 @@ QList<FrameCommands::MenuSpec> chineseMenuSpec()
 {
     return {
         {&kMenuSystem,
-         {{CommConfig, &kMenuCommConfig}, {MeterConfig, &kMenuMeterConfig}, {0, nullptr},
-          {SetBkColor, &kMenuSetBkColor}, {0, nullptr}, {DataBackup, &kMenuDataBackup}, {0, nullptr},
+         {{CommConfig, &kMenuCommConfig},
+          {MeterConfig, &kMenuMeterConfig},
+          {0, nullptr},
+          {SetBkColor, &kMenuSetBkColor},
+          {0, nullptr},
+          {DataBackup, &kMenuDataBackup},
+          {0, nullptr},
           {Exit, &kMenuExit}}},
         {&kMenuTools,
-         {{MeterManager, &kMenuMeterManager}, {0, nullptr}, {MeterInterface, &kMenuMeterInterface},
-          {0, nullptr}, {RealtimeChart, &kMenuRealtimeChart}, {HistoryChart, &kMenuHistoryChart},
+         {{MeterManager, &kMenuMeterManager},
+          {0, nullptr},
+          {MeterInterface, &kMenuMeterInterface},
+          {0, nullptr},
+          {RealtimeChart, &kMenuRealtimeChart},
+          {HistoryChart, &kMenuHistoryChart},
           {ChartRange, &kMenuChartRange}}},
         {&kMenuView, {{ViewToolbar, &kMenuToolbar}, {ViewStatusBar, &kMenuStatusBar}}},
         {&kMenuLanguage, {{Chinese, &kMenuChinese}, {English, &kMenuEnglish}}},
@@ -68,11 +83,19 @@ QList<FrameCommands::MenuSpec> englishMenuSpec()
 {
     return {
         {&kMenuSystem,
-         {{CommConfig, &kMenuCommConfig}, {MeterConfig, &kMenuMeterConfig}, {0, nullptr},
-          {SetBkColor, &kMenuSetBkColor}, {0, nullptr}, {Exit, &kMenuExit}}},
+         {{CommConfig, &kMenuCommConfig},
+          {MeterConfig, &kMenuMeterConfig},
+          {0, nullptr},
+          {SetBkColor, &kMenuSetBkColor},
+          {0, nullptr},
+          {Exit, &kMenuExit}}},
         {&kMenuTools,
-         {{MeterManager, &kMenuMeterManager}, {0, nullptr}, {MeterInterface, &kMenuMeterInterface},
-          {0, nullptr}, {RealtimeChart, &kMenuRealtimeChart}, {ChartRange, &kMenuChartRange}}},
+         {{MeterManager, &kMenuMeterManager},
+          {0, nullptr},
+          {MeterInterface, &kMenuMeterInterface},
+          {0, nullptr},
+          {RealtimeChart, &kMenuRealtimeChart},
+          {ChartRange, &kMenuChartRange}}},
         {&kMenuView, {{ViewToolbar, &kMenuToolbar}, {ViewStatusBar, &kMenuStatusBar}}},
         {&kMenuLanguage, {{Chinese, &kMenuChinese}, {English, &kMenuEnglish}}},
         {&kMenuHelp, {{About, &kMenuAbout}, {CommandId::HelpManual, &kMenuManual}}},
@@ -97,7 +120,8 @@ QList<QMenu *> FrameCommands::buildMenus(int resourceId, int language, const QLi
         menu->setObjectName(QStringLiteral("menu%1_%2").arg(resourceId).arg(built.size()));
         for (const Item &item : spec.items) {
             QAction *action = addItem(menu, item, language);
-            const bool ownLanguage = (item.id == Chinese && language == 0) || (item.id == English && language == 1);
+            const bool ownLanguage =
+                (item.id == Chinese && language == 0) || (item.id == English && language == 1);
             if (action && (item.id == Chinese || item.id == English)) {
                 // Each menu shows its own language checked, whatever is clicked.
                 action->setCheckable(true);

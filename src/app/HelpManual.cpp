@@ -19,7 +19,8 @@ void HelpManual::open(int language) const
 
 QString HelpManual::filePath(int language, const QString &currentDirectory, const QString &installedDirectory)
 {
-    const QString name = language == 0 ? QStringLiteral("HELP/helpCS.html") : QStringLiteral("HELP/helpEN.html");
+    const QString name =
+        language == 0 ? QStringLiteral("HELP/helpCS.html") : QStringLiteral("HELP/helpEN.html");
     const QString local = QDir(currentDirectory).filePath(name);
     if (QFileInfo::exists(local))
         return local;

@@ -19,5 +19,6 @@ void MessageBoxPrompts::warning(const QString &text, const QString &caption)
 
 bool MessageBoxPrompts::question(const QString &text, const QString &caption)
 {
-    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
 }

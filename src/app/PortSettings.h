@@ -7,13 +7,13 @@ class SettingsFile;
 // The serial line settings of section "CommConfig": what the port dialog
 // edits and what the port is opened and configured with.
 struct PortSettings {
-    int portNumber = 1;        // n of "COMn", 1..10
+    int portNumber = 1;                        // n of "COMn", 1..10
     QString portText = QStringLiteral("COM1"); // the port name the line is opened by
-    int baudIndex = 11;        // position in the list of baud rates
+    int baudIndex = 11;                        // position in the list of baud rates
     QString baudText = QStringLiteral("9600"); // the baud rate itself, as text
-    int dataBits = 8;          // 4..8
-    int parityIndex = 0;       // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    int stopBitsIndex = 2;     // 0 one, 1 one and a half, 2 two
+    int dataBits = 8;                          // 4..8
+    int parityIndex = 0;                       // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int stopBitsIndex = 2;                     // 0 one, 1 one and a half, 2 two
 
     // The port name is "COM" followed by the stored text of `comname`, so a
     // missing key names the port "COMError", which cannot be opened.

@@ -56,13 +56,27 @@ void ToolbarIcons::paint(QPainter *painter, const QRect &rect, QIcon::Mode mode,
     painter->translate(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2);
     painter->scale(side / 32.0, side / 32.0);
     switch (kind) {
-    case Kind::Exit: drawExit(*painter); break;
-    case Kind::CommConfig: drawCommConfig(*painter); break;
-    case Kind::MeterConfig: drawMeterConfig(*painter); break;
-    case Kind::MeterManager: drawMeterManager(*painter); break;
-    case Kind::MeterInterface: drawMeterInterface(*painter); break;
-    case Kind::RealtimeChart: drawRealtimeChart(*painter); break;
-    case Kind::Logo: drawLogo(*painter); break;
+    case Kind::Exit:
+        drawExit(*painter);
+        break;
+    case Kind::CommConfig:
+        drawCommConfig(*painter);
+        break;
+    case Kind::MeterConfig:
+        drawMeterConfig(*painter);
+        break;
+    case Kind::MeterManager:
+        drawMeterManager(*painter);
+        break;
+    case Kind::MeterInterface:
+        drawMeterInterface(*painter);
+        break;
+    case Kind::RealtimeChart:
+        drawRealtimeChart(*painter);
+        break;
+    case Kind::Logo:
+        drawLogo(*painter);
+        break;
     }
     painter->restore();
 }

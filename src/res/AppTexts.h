@@ -44,20 +44,24 @@ inline constexpr BiText kStatusReady{"就绪", "Ready"};
 inline constexpr BiText kIndicatorCaps{"CAP", "CAP"};
 inline constexpr BiText kIndicatorNum{"NUM", "NUM"};
 inline constexpr BiText kIndicatorScroll{"SCRL", "SCRL"};
-inline constexpr BiText kIndicatorUnknown{"无法读取键盘指示灯状态", "The keyboard lock state cannot be read here"};
+inline constexpr BiText kIndicatorUnknown{"无法读取键盘指示灯状态",
+                                          "The keyboard lock state cannot be read here"};
 
 // The window title for a language index other than 0 and 1 (and the title
 // text of the application as a whole).
 inline constexpr BiText kTitleFallback{"Tarvex通讯", "Tarvex Communication"};
 
-inline constexpr BiText kOpenPortFailedAtStart{"未能打开通讯端口。\n请重新设置。",
-                                               "Fail to open the communication port.\n Please reset the it and retry."};
+inline constexpr BiText kOpenPortFailedAtStart{
+    "未能打开通讯端口。\n请重新设置。",
+    "Fail to open the communication port.\n Please reset the it and retry."};
 inline constexpr BiText kOpenPortFailed{"打开通讯端口失败！\n 请重新设置",
                                         "Fail to open the communication port.\n Please reset it and retry."};
-inline constexpr BiText kConfigurePortFailed{"设置通讯端口参数失败！\n 请重新设置",
-                                             "Fail to set the communication parameters.\n Please reset it and retry."};
+inline constexpr BiText kConfigurePortFailed{
+    "设置通讯端口参数失败！\n 请重新设置",
+    "Fail to set the communication parameters.\n Please reset it and retry."};
 inline constexpr BiText kCaptionConfigError{"配置错误", "Configuration Error"};
-inline constexpr BiText kNotAvailable{"对不起，目前此功能正在完善中。", "Sorry,this function is being build."};
+inline constexpr BiText kNotAvailable{"对不起，目前此功能正在完善中。",
+                                      "Sorry,this function is being build."};
 inline constexpr BiText kCaptionRegrets{"抱歉", "Regrets"};
 inline constexpr BiText kDataDirectoryFailed{"未能在数据目录中建立以下文件：\n%1\n%2",
                                              "Fail to lay down these files in the data directory:\n%1\n%2"};

@@ -74,12 +74,20 @@ private slots:
         QTest::addColumn<QStringList>("labels");
         QTest::addColumn<QStringList>("parities");
         QTest::newRow("Chinese") << 0
-                                 << QStringList{"设置通讯端口", "设置通讯端口", "端口号", "波特率", "数据位",
-                                                "奇偶检验", "停止位", "还原默认值(&R)", "确定", "取消"}
+                                 << QStringList{"设置通讯端口", "设置通讯端口", "端口号", "波特率",
+                                                "数据位",       "奇偶检验",     "停止位", "还原默认值(&R)",
+                                                "确定",         "取消"}
                                  << QStringList{"无", "奇", "偶", "标志", "空格"};
         QTest::newRow("English") << 1
-                                 << QStringList{"Set Communication Port", "Set Communication Port", "Port",
-                                                "Baud rate", "Data bit", "Parity", "Stop bit", "&Reset", "OK",
+                                 << QStringList{"Set Communication Port",
+                                                "Set Communication Port",
+                                                "Port",
+                                                "Baud rate",
+                                                "Data bit",
+                                                "Parity",
+                                                "Stop bit",
+                                                "&Reset",
+                                                "OK",
                                                 "Cancel"}
                                  << QStringList{"NONE", "Odd", "Even", "Mark", "Space"};
     }
@@ -169,18 +177,18 @@ private slots:
         QTest::addColumn<int>("stopBits");
         QTest::addColumn<QStringList>("stored");
         QTest::addColumn<bool>("refused"); // the line cannot run with these settings
-        QTest::newRow("COM10 at 128000") << 9 << 17 << 4 << 0 << 2
-                                         << QStringList{"comname=10", "baudrate=17", "bytesize=8", "parity=0",
-                                                        "stopbits=2", "baudratevalue=128000"}
-                                         << false;
-        QTest::newRow("stop bits 1.5 store 1") << 0 << 11 << 3 << 2 << 1
-                                               << QStringList{"comname=1", "baudrate=11", "bytesize=7",
-                                                              "parity=2", "stopbits=1", "baudratevalue=9600"}
-                                               << true;
-        QTest::newRow("lowest entries") << 1 << 0 << 0 << 3 << 0
-                                        << QStringList{"comname=2", "baudrate=0", "bytesize=4", "parity=3",
-                                                       "stopbits=0", "baudratevalue=75"}
-                                        << true;
+        QTest::newRow("COM10 at 128000")
+            << 9 << 17 << 4 << 0 << 2 << QStringList{"comname=10", "baudrate=17", "bytesize=8",
+                                                     "parity=0",   "stopbits=2",  "baudratevalue=128000"}
+            << false;
+        QTest::newRow("stop bits 1.5 store 1")
+            << 0 << 11 << 3 << 2 << 1 << QStringList{"comname=1", "baudrate=11", "bytesize=7",
+                                                     "parity=2",  "stopbits=1",  "baudratevalue=9600"}
+            << true;
+        QTest::newRow("lowest entries")
+            << 1 << 0 << 0 << 3 << 0 << QStringList{"comname=2", "baudrate=0", "bytesize=4",
+                                                    "parity=3",  "stopbits=0", "baudratevalue=75"}
+            << true;
     }
     void choices_are_stored()
     {
@@ -196,12 +204,14 @@ private slots:
         // A settings file without the section: the six keys come in their order.
         QFile file(fixture.settingsPath());
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("[Programme]\nLang=0\n[Ports]\nCOM" + QByteArray::number(port + 1) + "=" + terminal.path.toUtf8()
-                   + "\n");
+        file.write("[Programme]\nLang=0\n[Ports]\nCOM" + QByteArray::number(port + 1) + "=" +
+                   terminal.path.toUtf8() + "\n");
         file.close();
         CMainFrame *frame = fixture.start();
         fixture.prompts.clear(); // "COMError" could not be opened at start
-        WhenModalShown interact([&](QDialog *dialog) { choose(dialog, {port, baud, dataBits, parity, stopBits}); });
+        WhenModalShown interact([&](QDialog *dialog) {
+            choose(dialog, {port, baud, dataBits, parity, stopBits});
+        });
         frame->onCommand(CommandId::CommConfig);
         QCOMPARE(commConfigLines(fixture.settingsBytes()), stored);
         QCOMPARE(frame->portSettings().portText, QStringLiteral("COM%1").arg(port + 1));
@@ -209,7 +219,8 @@ private slots:
         QVERIFY(terminal.path.endsWith(frame->serialLink().devicePath()));
         if (refused) {
             QCOMPARE(fixture.prompts.shown.size(), 1);
-            QCOMPARE(fixture.prompts.shown.first().text, QStringLiteral("设置通讯端口参数失败！\n 请重新设置"));
+            QCOMPARE(fixture.prompts.shown.first().text,
+                     QStringLiteral("设置通讯端口参数失败！\n 请重新设置"));
             QCOMPARE(fixture.prompts.shown.first().caption, QStringLiteral("配置错误"));
             QVERIFY(!frame->lineTimers().isActive(TimerId::PollTimer));
         }
@@ -220,7 +231,8 @@ private slots:
         QTest::addColumn<int>("lang");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("Chinese") << 0 << "打开通讯端口失败！\n 请重新设置" << "配置错误";
+        QTest::newRow("Chinese") << 0 << "打开通讯端口失败！\n 请重新设置"
+                                 << "配置错误";
         QTest::newRow("English") << 1 << "Fail to open the communication port.\n Please reset it and retry."
                                  << "Configuration Error";
     }
@@ -233,7 +245,8 @@ private slots:
         FrameFixture fixture;
         fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(lang));
         fixture.set(QStringLiteral("Ports"), QStringLiteral("COM1"), terminal.path);
-        fixture.set(QStringLiteral("Ports"), QStringLiteral("COM2"), fixture.home.filePath(QStringLiteral("gone")));
+        fixture.set(QStringLiteral("Ports"), QStringLiteral("COM2"),
+                    fixture.home.filePath(QStringLiteral("gone")));
         CMainFrame *frame = fixture.start();
         QVERIFY(frame->lineTimers().isActive(TimerId::PollTimer));
         WhenModalShown interact([&](QDialog *dialog) { choose(dialog, {1, 11, 4, 0, 2}); });

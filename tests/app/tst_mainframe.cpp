@@ -28,8 +28,8 @@ QStringList describe(const QList<QMenu *> &menus)
             if (item->isSeparator())
                 parts << QStringLiteral("-");
             else
-                parts << item->text() + QLatin1Char('=') + item->data().toString()
-                             + (item->isChecked() ? QStringLiteral("[x]") : QString());
+                parts << item->text() + QLatin1Char('=') + item->data().toString() +
+                             (item->isChecked() ? QStringLiteral("[x]") : QString());
         }
         lines << parts.join(QLatin1Char('|'));
     }
@@ -45,8 +45,10 @@ QStringList attachedMenuBar(CMainFrame *frame)
 }
 
 const QStringList kChineseMenu{
-    "系统(&S)|通讯端口设置(&C)=32771|仪表设置(&M)=32772|-|改变背景颜色(&S)=32781|-|数据备份(B)=32793|-|退出系统(&X)=57665",
-    "工具(&T)|管理仪表(&M)=32795|-|仪表面板(&I)=32791|-|实时曲线(&C)=32789|历史曲线(&H)=32801|图表的显示范围(&R)=32796",
+    "系统(&S)|通讯端口设置(&C)=32771|仪表设置(&M)=32772|-|改变背景颜色(&S)=32781|-|数据备份(B)=32793|-|"
+    "退出系统(&X)=57665",
+    "工具(&T)|管理仪表(&M)=32795|-|仪表面板(&I)=32791|-|实时曲线(&C)=32789|历史曲线(&H)=32801|图表的显示范围("
+    "&R)=32796",
     "查看(&V)|工具栏(&T)=59392[x]|状态栏(&S)=59393[x]",
     "语言(&L)|简体中文(&C)=32800[x]|英语(&E)=32799",
     "帮助(&H)|关于&A)=57664|帮助手册(&M)=32794",
@@ -129,8 +131,14 @@ private slots:
                                  << QStringList{"退出系统", "|", "通讯端口设置", "|", "仪表设置", "管理仪表",
                                                 "仪表面板", "|", "实时曲线"};
         QTest::newRow("English") << 1
-                                 << QStringList{"Exit", "|", "Communication port settings", "|",
-                                                "Meter configuration", "Meter manager", "Meter panel", "|",
+                                 << QStringList{"Exit",
+                                                "|",
+                                                "Communication port settings",
+                                                "|",
+                                                "Meter configuration",
+                                                "Meter manager",
+                                                "Meter panel",
+                                                "|",
                                                 "Real-time chart"};
     }
     void toolbar_buttons()
@@ -300,12 +308,15 @@ private slots:
         QTest::addColumn<int>("command");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("data backup, Chinese") << 0 << CommandId::DataBackup << "对不起，目前此功能正在完善中。"
-                                              << "抱歉";
-        QTest::newRow("history chart, Chinese") << 0 << CommandId::HistoryChart
-                                                << "对不起，目前此功能正在完善中。" << "抱歉";
-        QTest::newRow("data backup, English") << 1 << CommandId::DataBackup
-                                              << "Sorry,this function is being build." << "Regrets";
+        QTest::newRow("data backup, Chinese")
+            << 0 << CommandId::DataBackup << "对不起，目前此功能正在完善中。"
+            << "抱歉";
+        QTest::newRow("history chart, Chinese")
+            << 0 << CommandId::HistoryChart << "对不起，目前此功能正在完善中。"
+            << "抱歉";
+        QTest::newRow("data backup, English")
+            << 1 << CommandId::DataBackup << "Sorry,this function is being build."
+            << "Regrets";
     }
     void functions_not_available()
     {
@@ -373,8 +384,10 @@ private slots:
         QTest::addColumn<int>("lang");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("Chinese") << 0 << "未能打开通讯端口。\n请重新设置。" << "错误";
-        QTest::newRow("English") << 1 << "Fail to open the communication port.\n Please reset the it and retry."
+        QTest::newRow("Chinese") << 0 << "未能打开通讯端口。\n请重新设置。"
+                                 << "错误";
+        QTest::newRow("English") << 1
+                                 << "Fail to open the communication port.\n Please reset the it and retry."
                                  << "Error";
     }
     void port_that_cannot_be_opened_at_start()
@@ -384,7 +397,8 @@ private slots:
         QFETCH(QString, caption);
         FrameFixture fixture;
         fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(lang));
-        fixture.set(QStringLiteral("Ports"), QStringLiteral("COM1"), fixture.home.filePath(QStringLiteral("no-such-tty")));
+        fixture.set(QStringLiteral("Ports"), QStringLiteral("COM1"),
+                    fixture.home.filePath(QStringLiteral("no-such-tty")));
         CMainFrame *frame = fixture.start();
         QVERIFY(frame && frame->isVisible());
         QCOMPARE(fixture.prompts.shown.size(), 1);
@@ -436,8 +450,7 @@ private slots:
         QVERIFY(frame->serialLink().isOpen());
         QCOMPARE(fixture.prompts.shown.size(), 1);
         QCOMPARE(fixture.prompts.shown.first().kind, RecordingPrompts::Kind::Error);
-        QCOMPARE(fixture.prompts.shown.first().text,
-                 QStringLiteral("设置通讯端口参数失败！\n 请重新设置"));
+        QCOMPARE(fixture.prompts.shown.first().text, QStringLiteral("设置通讯端口参数失败！\n 请重新设置"));
         QVERIFY(!frame->lineTimers().isActive(TimerId::PollTimer));
     }
 

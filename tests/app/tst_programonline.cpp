@@ -83,9 +83,9 @@ private slots:
         // The first answer after the poll starts is discarded; the next round
         // stores every meter's value.
         const auto &values = frame->transactionScheduler().LiveValueTable;
-        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(values.begin() + 1, values.begin() + 6,
-                                             [](double value) { return value != -500.0; }),
-                                 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::all_of(values.begin() + 1, values.begin() + 6, [](double value) { return value != -500.0; }),
+            60000);
 
         QVERIFY(sim.waitForRequests(12));
         const QList<MeterSimProcess::Request> requests = sim.requests();

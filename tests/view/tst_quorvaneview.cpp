@@ -40,7 +40,8 @@ private slots:
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<QString>("written");
         QTest::newRow("the colour read") << QByteArray("[SysConfig]\nBkColor=65280\n") << "65280";
-        QTest::newRow("digits then letters keep the digits") << QByteArray("[SysConfig]\nBkColor=12ab\n") << "12";
+        QTest::newRow("digits then letters keep the digits")
+            << QByteArray("[SysConfig]\nBkColor=12ab\n") << "12";
         QTest::newRow("missing key writes 0") << QByteArray("[Programme]\nLang=0\n") << "0";
     }
     void destruction_writes_the_colour_back()
@@ -48,7 +49,9 @@ private slots:
         QFETCH(QByteArray, settings);
         QFETCH(QString, written);
         writeSettings(settings);
-        { CQuorvaneView view; }
+        {
+            CQuorvaneView view;
+        }
         QCOMPARE(read("SysConfig", "BkColor"), written);
     }
 
@@ -60,8 +63,8 @@ private slots:
             << QByteArray("[MeterConfig]\nmetertype=3\nchannels=2\nsamplingtime=500\nsingleormulti=2\n"
                           "startaddress=10\nendaddress=12\nmeteramount=3\n")
             << QList<int>{3, 2, 500, 2, 10, 12, 3};
-        QTest::newRow("missing keys read 0") << QByteArray("[MeterConfig]\nchannels=1\n")
-                                             << QList<int>{0, 1, 0, 0, 0, 0, 0};
+        QTest::newRow("missing keys read 0")
+            << QByteArray("[MeterConfig]\nchannels=1\n") << QList<int>{0, 1, 0, 0, 0, 0, 0};
     }
     void meter_configuration()
     {
@@ -87,9 +90,10 @@ private slots:
         QVERIFY(config.write(settings));
         QFile file(path());
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()),
-                 QStringLiteral("[MeterConfig]\nendaddress=9\nmetertype=5\nchannels=1\nsamplingtime=700\n"
-                                "singleormulti=1\nstartaddress=9\nmeteramount=1\n[ChartConfig]\nMinValue=0\n"));
+        QCOMPARE(
+            QString::fromUtf8(file.readAll()),
+            QStringLiteral("[MeterConfig]\nendaddress=9\nmetertype=5\nchannels=1\nsamplingtime=700\n"
+                           "singleormulti=1\nstartaddress=9\nmeteramount=1\n[ChartConfig]\nMinValue=0\n"));
     }
 
     void paints_its_background_colour()
