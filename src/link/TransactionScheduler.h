@@ -38,7 +38,8 @@ public:
 
     // Starts timer `id` and makes its activity the one answers are used for;
     // the first read answer after it is discarded, being possibly a late
-    // answer of the previous activity.
+    // answer of the previous activity. The poll timer's period is brought
+    // into 200..1000 ms.
     void StartTimer(int id, int periodMs);
     void onTimer(int id);
     // The receive dispatch, called with the buffer of each ReadResponse.
