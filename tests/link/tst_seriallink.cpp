@@ -125,6 +125,9 @@ private slots:
     void staleBytesDoNotCorruptTheNextAnswer();
     void echoFollowedByAnswerYieldsTheAnswer();
     void noAnswerWhileNoRequestIsOutstanding();
+
+    void benchmarkRoundTrip_data();
+    void benchmarkRoundTrip();
 };
 
 void TestSerialLink::portNames_data()
@@ -558,6 +561,36 @@ void TestSerialLink::noAnswerWhileNoRequestIsOutstanding()
     QTRY_COMPARE_WITH_TIMEOUT(pty.pendingForSlave(), 0, kTimeoutMs);
     QCOMPARE(ready.count(), 1);
     QVERIFY(holdsExactly(link->ReadResponse(), QByteArray()));
+}
+
+// Request written to whole answer read, against the simulator: the part of a
+// poll the link and the line take. Measured, not asserted. A write's answer
+// is a copy of the write, so without an echo it ends only when the line goes
+// quiet.
+void TestSerialLink::benchmarkRoundTrip_data()
+{
+    QTest::addColumn<int>("function");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("read") << 3 << QStringList{};
+    QTest::newRow("write") << 6 << QStringList{};
+    QTest::newRow("read through an echoing adapter") << 3 << QStringList{QStringLiteral("--echo")};
+    QTest::newRow("write through an echoing adapter") << 6 << QStringList{QStringLiteral("--echo")};
+}
+
+void TestSerialLink::benchmarkRoundTrip()
+{
+    QFETCH(int, function);
+    QFETCH(QStringList, arguments);
+    MeterSimProcess sim;
+    QVERIFY(sim.start(arguments));
+    auto link = openLink(sim.devicePath());
+    QVERIFY(link);
+    ReceiveBuffer answer;
+    QBENCHMARK
+    {
+        QVERIFY(ask(*link, 1, function, 4, 100, &answer));
+    }
+    QCOMPARE(answer[1], function);
 }
 
 QTEST_GUILESS_MAIN(TestSerialLink)
