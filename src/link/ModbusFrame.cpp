@@ -2,8 +2,7 @@
 
 namespace {
 
-// The two byte tables published with the Modbus over serial line
-// specification. Entry i of kCrcHi is the low-order byte and entry i of kCrcLo
+// The two byte tables published in the Modbus over Serial Line guide. Entry i of kCrcHi is the low-order byte and entry i of kCrcLo
 // the high-order byte of the bitwise CRC (0xA001, register from 0) of byte i.
 constexpr std::array<std::uint8_t, 256> kCrcHi{
     0x00, 0xC1, 0x81, 0x40, 0x01, 0xC0, 0x80, 0x41, 0x01, 0xC0, 0x80, 0x41,
