@@ -1,1 +1,0 @@
-// Shared test fixtures are added here as the suites need them.
