@@ -51,8 +51,8 @@ const QList<std::pair<Qt::Key, int>> kAccelerators{
     {Qt::Key_F12, DataBackup},
 };
 
-// The two menus differ: the English one has no data backup and no history
-// chart; each marks its own language as checked.
+// Menu 130. Menu 131 is the same without data backup and history chart;
+// each marks its own language as checked.
 QList<FrameCommands::MenuSpec> chineseMenuSpec()
 {
     return {
@@ -81,25 +81,17 @@ QList<FrameCommands::MenuSpec> chineseMenuSpec()
 
 QList<FrameCommands::MenuSpec> englishMenuSpec()
 {
-    return {
-        {&kMenuSystem,
-         {{CommConfig, &kMenuCommConfig},
-          {MeterConfig, &kMenuMeterConfig},
-          {0, nullptr},
-          {SetBkColor, &kMenuSetBkColor},
-          {0, nullptr},
-          {Exit, &kMenuExit}}},
-        {&kMenuTools,
-         {{MeterManager, &kMenuMeterManager},
-          {0, nullptr},
-          {MeterInterface, &kMenuMeterInterface},
-          {0, nullptr},
-          {RealtimeChart, &kMenuRealtimeChart},
-          {ChartRange, &kMenuChartRange}}},
-        {&kMenuView, {{ViewToolbar, &kMenuToolbar}, {ViewStatusBar, &kMenuStatusBar}}},
-        {&kMenuLanguage, {{Chinese, &kMenuChinese}, {English, &kMenuEnglish}}},
-        {&kMenuHelp, {{About, &kMenuAbout}, {CommandId::HelpManual, &kMenuManual}}},
-    };
+    QList<FrameCommands::MenuSpec> specs = chineseMenuSpec();
+    for (FrameCommands::MenuSpec &spec : specs) {
+        QList<FrameCommands::Item> kept;
+        for (const FrameCommands::Item &item : spec.items) {
+            const bool twoSeparators = item.id == 0 && !kept.isEmpty() && kept.last().id == 0;
+            if (item.id != DataBackup && item.id != HistoryChart && !twoSeparators)
+                kept.append(item);
+        }
+        spec.items = kept;
+    }
+    return specs;
 }
 
 } // namespace
