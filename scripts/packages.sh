@@ -2,7 +2,7 @@
 # only those that are missing, and only when there is something to install.
 quorvane_packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins qt6-translations-l10n
+  qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins qt6-translations-l10n libxkbcommon-dev
   libmodbus-dev sqlite3
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick fonts-wqy-microhei

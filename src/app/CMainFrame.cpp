@@ -7,15 +7,16 @@
 #include "CommandIds.h"
 #include "DataDirectory.h"
 #include "FrameCommands.h"
-#include "LineTimers.h"
 #include "LockKeyIndicators.h"
-#include "MessageBoxPrompts.h"
-#include "ProcessLanguage.h"
+#include "Language.h"
+#include "LinkTexts.h"
+#include "MeterLine.h"
 #include "ProgressDialog.h"
 #include "QuorvaneApplication.h"
 #include "Texts.h"
 #include "ToolbarIcons.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QStatusBar>
 #include <QToolBar>
@@ -25,56 +26,51 @@ namespace {
 constexpr QSize kInitialSize(800, 600);
 constexpr QSize kMinimumSize(720, 540);
 
-// The port names resolve through section "Ports" of the settings file, read
-// afresh at each opening so that an edited file applies at once.
-PortNames settingsPortNames()
-{
-    return PortNames([](int n) { return PortSettings::configuredDevice(SettingsFile(), n); });
-}
-
 } // namespace
 
-CMainFrame::CMainFrame(QuorvaneApplication &app, FrameSeams seams)
-    : application(app), prompter(seams.prompts), help(std::move(seams.helpOpener)), link(settingsPortNames()),
-      scheduler(link, *this), timers(new LineTimers(this))
+CMainFrame::CMainFrame(QuorvaneApplication &app, MeterLine &line, MeterConfiguration &meters,
+                       Language &language, Prompts &prompts, HelpManual::Opener helpOpener)
+    : application(app), meterLine(line), lang(language), prompter(prompts), help(std::move(helpOpener))
 {
-    if (!prompter) {
-        ownPrompts = std::make_unique<MessageBoxPrompts>(this);
-        prompter = ownPrompts.get();
-    }
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(ToolbarIcons::icon(ToolbarIcons::Kind::Logo));
     setGeometry(QRect(QPoint(0, 0), kInitialSize));
     setMinimumSize(kMinimumSize);
 
-    mainView = new CQuorvaneView(this);
+    mainView = new CQuorvaneView(meters, this);
     mainView->loadMeterConfiguration();
     setCentralWidget(mainView);
     frameCommands = new FrameCommands(this);
     buildStatusBar();
-    commDialog = new CommDialog([](int n) { return settingsPortNames().devicePath(n); }, this);
+    commDialog =
+        new CommDialog([](int n) { return QuorvaneApplication::settingsPortNames().devicePath(n); }, this);
 
-    frameLanguage = settings.ReadInt(QStringLiteral("Programme"), QStringLiteral("Lang"));
-    frameCommands->attachMenu(frameLanguage);
-    discardProbeView();
-    setProcessLanguage(frameLanguage);
+    frameCommands->attachMenu(lang.index());
+    CQuorvaneView::rewriteBackgroundColour();
     setOwnTexts();
 
     connect(frameCommands, &FrameCommands::command, this, &CMainFrame::onCommand);
-    connect(timers, &LineTimers::timeout, this, [this](int id) { scheduler.onTimer(id); });
-    connect(&link, &SerialLink::answerReady, this, &CMainFrame::onAnswerReady);
+    connect(&lang, &Language::changed, this, &CMainFrame::setOwnTexts);
+    connectLine();
 
     port = PortSettings::read(settings);
-    const MeterConfiguration &meters = mainView->meterConfiguration();
-    scheduler.setAddressRange(meters.startaddress, meters.endaddress);
-    scheduler.setSamplingTime(meters.samplingtime);
     openLine(kOpenPortFailedAtStart, kCaptionError);
 }
 
 CMainFrame::~CMainFrame()
 {
-    scheduler.stopAll();
-    link.ClosePort();
+    meterLine.close();
+}
+
+void CMainFrame::connectLine()
+{
+    connect(&meterLine, &MeterLine::statusText, this, &CMainFrame::setStatusText);
+    connect(&meterLine, &MeterLine::progressStarted, this, &CMainFrame::openProgress);
+    connect(&meterLine, &MeterLine::progressMoved, this, &CMainFrame::moveProgress);
+    connect(&meterLine, &MeterLine::progressEnded, this, &CMainFrame::closeProgress);
+    // The parameter dialog is not part of the window yet; the values are kept.
+    connect(&meterLine, &MeterLine::parametersRead, this,
+            [this](const ParameterDisplay &display) { parameters = display; });
 }
 
 void CMainFrame::buildStatusBar()
@@ -88,21 +84,19 @@ void CMainFrame::buildStatusBar()
     bar->addPermanentWidget(indicators);
 }
 
-// A view made and dropped at once: its destruction writes the background
-// colour it read back to the settings file, as at every language switch.
-void CMainFrame::discardProbeView()
+int CMainFrame::language() const
 {
-    CQuorvaneView probe;
+    return lang.index();
 }
 
 void CMainFrame::setOwnTexts()
 {
-    frameCommands->setToolbarTexts(frameLanguage);
-    indicators->setLanguage(frameLanguage);
+    frameCommands->setToolbarTexts(language());
+    indicators->setLanguage(language());
     const bool idle = statusMessage.isEmpty() || statusMessage == kStatusReady.text(0) ||
                       statusMessage == kStatusReady.text(1);
     if (idle)
-        setStatusText(kStatusReady.text(frameLanguage));
+        setStatusText(kStatusReady.text(language()));
 }
 
 void CMainFrame::onCommand(int id)
@@ -112,12 +106,15 @@ void CMainFrame::onCommand(int id)
     case CommConfig:
         onCommConfig();
         break;
+    case ReadAllParameters:
+        readAllParameters(meterLine.selectedMeter());
+        break;
     case DataBackup:
     case HistoryChart:
-        prompts().warning(kNotAvailable.text(frameLanguage), kCaptionRegrets.text(frameLanguage));
+        prompter.warning(kNotAvailable.text(language()), kCaptionRegrets.text(language()));
         break;
     case CommandId::HelpManual:
-        help.open(frameLanguage);
+        help.open(language());
         break;
     case Chinese:
         switchLanguage(0);
@@ -126,7 +123,7 @@ void CMainFrame::onCommand(int id)
         switchLanguage(1);
         break;
     case About:
-        AboutDialog(application.language, this).exec();
+        AboutDialog(language(), this).exec();
         break;
     case Exit:
         close();
@@ -146,68 +143,49 @@ void CMainFrame::onCommand(int id)
 
 void CMainFrame::switchLanguage(int newLanguage)
 {
-    if (newLanguage != frameLanguage) {
+    if (newLanguage != language()) {
         frameCommands->attachMenu(newLanguage);
-        frameLanguage = newLanguage;
-        discardProbeView();
-        setProcessLanguage(newLanguage);
-        setOwnTexts();
+        CQuorvaneView::rewriteBackgroundColour();
+        lang.set(newLanguage);
     }
-    application.language = frameLanguage;
     setWindowTitle(application.windowTitle());
 }
 
 void CMainFrame::openLine(const BiText &openFailure, const BiText &caption)
 {
-    if (!link.OpenPort(port.portText)) {
-        scheduler.stopAll();
-        prompts().error(openFailure.text(frameLanguage), caption.text(frameLanguage));
+    const LineOpenResult opened = meterLine.open(port);
+    if (opened)
         return;
-    }
-    // A port that opens but refuses the line settings (a rate or a stop-bit
-    // count the device cannot do) would otherwise leave the line dead without
-    // a word.
-    if (!link.Configure(port.baudValue(), port.dataBits, port.parityIndex, port.stopBitsIndex)) {
-        scheduler.stopAll();
-        prompts().error(kConfigurePortFailed.text(frameLanguage), caption.text(frameLanguage));
-        return;
-    }
-    scheduler.awaitingAnswer = 0;
-    scheduler.StartTimer(TimerId::PollTimer, scheduler.samplingTime());
+    const BiText &text =
+        opened.status == LineOpenResult::Status::OpenFailed ? openFailure : kConfigurePortFailed;
+    prompter.error(text.text(language()), caption.text(language()));
 }
 
 void CMainFrame::onCommConfig()
 {
-    commDialog->preset(port, application.language);
+    commDialog->preset(port, language());
     if (commDialog->exec() != QDialog::Accepted)
         return;
-    // Every line activity stops with the old port, not only polling: a probe,
-    // a read or a write run would otherwise go on writing to the closed line.
-    scheduler.stopAll();
-    link.ClosePort();
+    meterLine.close();
     port = commDialog->fields();
-    port.write(settings);
+    // The line is tried with the new settings all the same; only the next
+    // start would not find them.
+    if (!port.write(settings)) {
+        prompter.error(kSettingsWriteFailed.text(language()).arg(QDir::toNativeSeparators(settings.path())),
+                       kCaptionError.text(language()));
+    }
     openLine(kOpenPortFailed, kCaptionConfigError);
-}
-
-void CMainFrame::onAnswerReady()
-{
-    scheduler.onAnswer(link.ReadResponse());
 }
 
 void CMainFrame::readAllParameters(int address)
 {
-    scheduler.readAllParameters(address);
-}
-
-void CMainFrame::startTimer(int id, int periodMs)
-{
-    timers->start(id, periodMs);
-}
-
-void CMainFrame::stopTimer(int id)
-{
-    timers->stop(id);
+    // A running read or write only brings its progress window forward.
+    if (progress) {
+        progress->show();
+        progress->raise();
+        return;
+    }
+    meterLine.readAllParameters(address);
 }
 
 void CMainFrame::setStatusText(const QString &text)
@@ -218,48 +196,25 @@ void CMainFrame::setStatusText(const QString &text)
     messagePane->setText(QString(text).replace(QLatin1Char('\n'), QStringLiteral("  ")));
 }
 
-void CMainFrame::createProgress()
+void CMainFrame::openProgress(const QString &prefix, int high)
 {
     if (!progress)
-        progress = new ProgressDialog(this, frameLanguage);
+        progress = new ProgressDialog(this, language());
+    progress->SetRange(0, high);
+    progress->SetPos(0);
+    progress->SetText(prefix, 0);
     progress->show();
 }
 
-void CMainFrame::destroyProgress()
+void CMainFrame::moveProgress(const QString &prefix, int position)
+{
+    if (!progress)
+        return;
+    progress->SetText(prefix, position);
+    progress->SetPos(position);
+}
+
+void CMainFrame::closeProgress()
 {
     delete progress.data();
-}
-
-void CMainFrame::setProgressRange(int low, int high)
-{
-    if (progress)
-        progress->SetRange(low, high);
-}
-
-void CMainFrame::setProgressPos(int pos)
-{
-    if (progress)
-        progress->SetPos(pos);
-}
-
-void CMainFrame::setProgressText(const QString &prefix, int pos)
-{
-    if (progress)
-        progress->SetText(prefix, pos);
-}
-
-void CMainFrame::showParameters(const ParameterDisplay &display)
-{
-    // The parameter dialog is not part of the window yet; the values are kept.
-    parameters = display;
-}
-
-int CMainFrame::meterType() const
-{
-    return mainView->meterConfiguration().metertype;
-}
-
-QString CMainFrame::dataDirectory() const
-{
-    return DataDirectory::path();
 }

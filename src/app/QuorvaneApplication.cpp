@@ -3,6 +3,10 @@
 #include "AppTexts.h"
 #include "DataDirectory.h"
 #include "MessageBoxPrompts.h"
+#include "MeterLine.h"
+#include "MeterTypeCatalog.h"
+#include "PortSettings.h"
+#include "SettingsKeys.h"
 #include "Prompts.h"
 #include "SettingsFile.h"
 #include "Texts.h"
@@ -12,12 +16,50 @@
 #include <QDir>
 
 namespace {
-const QString kProgramme = QStringLiteral("Programme");
+
+// The catalogue's menu of a meter type as the line takes it. The catalogue
+// is read afresh for each read of all parameters, and let go at once.
+ParameterMenuSource catalogueMenus(Prompts &prompts, const Language &language)
+{
+    static_assert(kMaxMenuEntries == MaxParameters);
+    return [&prompts, &language](int meterType) -> std::optional<ParameterMenu> {
+        const MeterTypeCatalog catalogue(prompts, DataDirectory::path(), language.index());
+        const std::optional<ParameterMenuRows> rows = catalogue.menu(meterType);
+        if (!rows)
+            return std::nullopt;
+        ParameterMenu menu;
+        menu.count = rows->count;
+        for (int k = 0; k < MaxParameters; ++k) {
+            menu.captionC[k] = rows->entries[k].captionC;
+            menu.captionE[k] = rows->entries[k].captionE;
+            menu.oneDecimal[k] = rows->entries[k].oneDecimal();
+        }
+        return menu;
+    };
+}
+
 } // namespace
 
-QuorvaneApplication::QuorvaneApplication(FrameSeams frameSeams) : seams(std::move(frameSeams)) {}
+QuorvaneApplication::QuorvaneApplication(FrameSeams frameSeams)
+    : seams(std::move(frameSeams)), prompts(seams.prompts)
+{
+    if (!prompts) {
+        ownPrompts = std::make_unique<MessageBoxPrompts>();
+        prompts = ownPrompts.get();
+    }
+}
 
-QuorvaneApplication::~QuorvaneApplication() = default;
+QuorvaneApplication::~QuorvaneApplication()
+{
+    // The window goes before the line it shows.
+    frame.reset();
+    meterLine.reset();
+}
+
+PortNames QuorvaneApplication::settingsPortNames()
+{
+    return PortNames([](int n) { return PortSettings::configuredDevice(SettingsFile(), n); });
+}
 
 bool QuorvaneApplication::prepareDataDirectory(Prompts &prompts)
 {
@@ -25,7 +67,7 @@ bool QuorvaneApplication::prepareDataDirectory(Prompts &prompts)
     if (result.ok)
         return true;
     // The settings file may be among the failures; its language then reads 0.
-    const int lang = SettingsFile().ReadInt(kProgramme, QStringLiteral("Lang"));
+    const int lang = SettingsFile().ReadInt(Setting::Lang);
     const QString text = kDataDirectoryFailed.text(lang).arg(QDir::toNativeSeparators(DataDirectory::path()),
                                                              result.failed.join(QLatin1Char('\n')));
     prompts.error(text, kCaptionError.text(lang));
@@ -34,16 +76,18 @@ bool QuorvaneApplication::prepareDataDirectory(Prompts &prompts)
 
 bool QuorvaneApplication::InitInstance()
 {
-    if (seams.prompts) {
-        prepareDataDirectory(*seams.prompts);
-    } else {
-        MessageBoxPrompts startup;
-        prepareDataDirectory(startup);
-    }
-    language = SettingsFile().ReadInt(kProgramme, QStringLiteral("Lang"));
+    prepareDataDirectory(*prompts);
+    lang.set(SettingsFile().ReadInt(Setting::Lang));
     if (exitRequested)
         return false;
-    frame = std::make_unique<CMainFrame>(*this, seams);
+    // The poll period is taken from the configuration when the line is
+    // built; the view reads the configuration again when it is made.
+    meters.load(SettingsFile());
+    meterLine = std::make_unique<MeterLine>(settingsPortNames(), meters, lang, *prompts,
+                                            catalogueMenus(*prompts, lang));
+    frame = std::make_unique<CMainFrame>(*this, *meterLine, meters, lang, *prompts, seams.helpOpener);
+    if (ownPrompts)
+        ownPrompts->setParent(frame.get());
     if (exitRequested)
         return false;
     frame->showMaximized();
@@ -68,16 +112,25 @@ void QuorvaneApplication::requestExit()
 
 void QuorvaneApplication::ExitInstance()
 {
-    SettingsFile().WriteInt(kProgramme, QStringLiteral("Lang"), language);
+    SettingsFile settings;
+    if (settings.WriteInt(Setting::Lang, lang.index()))
+        return;
+    // The main window is closed by now; the box stands on its own, as those
+    // of the start-up do.
+    if (ownPrompts)
+        ownPrompts->setParent(nullptr);
+    const int language = lang.index();
+    prompts->error(kSettingsWriteFailed.text(language).arg(QDir::toNativeSeparators(settings.path())),
+                   kCaptionError.text(language));
 }
 
 QString QuorvaneApplication::windowTitle() const
 {
-    if (language == 0)
-        return SettingsFile().ReadSetting(kProgramme, QStringLiteral("Name"));
-    if (language == 1)
-        return SettingsFile().ReadSetting(kProgramme, QStringLiteral("NameEN"));
-    return kTitleFallback.text(language);
+    if (lang.index() == 0)
+        return SettingsFile().ReadSetting(Setting::Name);
+    if (lang.index() == 1)
+        return SettingsFile().ReadSetting(Setting::NameEN);
+    return kTitleFallback.text(lang.index());
 }
 
 void QuorvaneApplication::setMainWindowTitle() const

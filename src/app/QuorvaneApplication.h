@@ -1,26 +1,33 @@
 #pragma once
 
 #include "CMainFrame.h"
+#include "Language.h"
+#include "MeterConfiguration.h"
+#include "PortNames.h"
 
 #include <memory>
 
+class MeterLine;
+class MessageBoxPrompts;
 class Prompts;
 
-// The application: starts in the language of the settings file, creates the
-// main window, shows it maximised and titled, and saves the language at exit.
+// The application and the place where the program is put together: it
+// starts in the language of the settings file, builds the line and the main
+// window on it, shows the window maximised and titled, and saves the
+// language at exit.
 class QuorvaneApplication {
 public:
     explicit QuorvaneApplication(FrameSeams seams = {});
     ~QuorvaneApplication();
 
     // Lays down the missing default files of the data directory (a failure
-    // is reported), reads Programme/Lang into the application language,
-    // creates the main window (which opens the port and starts polling),
-    // shows it maximised and sets its title. False when an exit was
-    // requested before the window could be shown.
+    // is reported), reads Programme/Lang, builds the line and the main window
+    // (which opens the port and starts polling), shows it maximised and sets
+    // its title. False when an exit was requested before the window could be
+    // shown.
     bool InitInstance();
-    // Writes Programme/Lang. The main window, and with it the port, goes
-    // when the application object does.
+    // Writes Programme/Lang; a failure is reported. The main window, and
+    // with it the port, goes when the application object does.
     void ExitInstance();
     // Ends the program as the Exit command does, also from inside a message
     // box or a modal dialog (which is cancelled), or during start-up.
@@ -29,6 +36,9 @@ public:
     // Lays down the missing default files in the data directory and reports
     // the files that could not be laid down; false after such a failure.
     static bool prepareDataDirectory(Prompts &prompts);
+    // "COMn" through section "Ports" of the settings file, read afresh at
+    // each opening so that an edited file applies at once.
+    static PortNames settingsPortNames();
 
     // Programme/Name for language 0, Programme/NameEN for 1, "Tarvex通讯"
     // for any other.
@@ -36,12 +46,17 @@ public:
     void setMainWindowTitle() const;
 
     CMainFrame *mainFrame() const { return frame.get(); }
-
-    // The application language: the About box and the port dialog use it.
-    int language = 0;
+    MeterLine *line() const { return meterLine.get(); }
+    // The one language of the program; windows follow its changes.
+    Language &language() { return lang; }
 
 private:
     FrameSeams seams;
+    std::unique_ptr<MessageBoxPrompts> ownPrompts;
+    Prompts *prompts;
+    Language lang;
+    MeterConfiguration meters;
+    std::unique_ptr<MeterLine> meterLine;
     std::unique_ptr<CMainFrame> frame;
     bool exitRequested = false;
 };

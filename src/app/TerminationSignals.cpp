@@ -1,5 +1,7 @@
 #include "TerminationSignals.h"
 
+#ifdef Q_OS_UNIX
+
 #include <QSocketNotifier>
 
 #include <array>
@@ -71,3 +73,16 @@ void TerminationSignals::readSignal()
     while (::read(pipeEnds[1], &byte, 1) == 1)
         emit requested(static_cast<unsigned char>(byte));
 }
+
+#else
+
+TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent) {}
+
+TerminationSignals::~TerminationSignals() = default;
+
+bool TerminationSignals::install()
+{
+    return false;
+}
+
+#endif

@@ -69,13 +69,11 @@ void AnswerAssembler::evaluate(bool silent)
     answerStart = 0;
     if (startsWithRequest(0)) {
         // A write's answer is a copy of the write: one copy alone may be the
-        // answer or an echo still waiting for its answer; only silence or
-        // further bytes tell which.
-        if (request[1] == Modbus::WriteSingle && count == request.size()) {
-            if (silent)
-                finish(0, count);
+        // answer or an echo still waiting for a meter that answers late;
+        // only further bytes, or the owner at the end of the answer time,
+        // tell which.
+        if (isLoneWriteCopy())
             return;
-        }
         answerStart = request.size();
     } else if (isPrefixOfRequest(0)) {
         // Possibly an echo still arriving; a read answer also begins with the
@@ -92,6 +90,18 @@ void AnswerAssembler::evaluate(bool silent)
         finish(answerStart, expected);
     else if (silent || count == bytes.size())
         finish(answerStart, rest);
+}
+
+AnswerAssembler::State AnswerAssembler::acceptLoneCopy()
+{
+    if (active && !complete && isLoneWriteCopy())
+        finish(0, count);
+    return state();
+}
+
+bool AnswerAssembler::isLoneWriteCopy() const
+{
+    return request[1] == Modbus::WriteSingle && count == request.size() && startsWithRequest(0);
 }
 
 bool AnswerAssembler::startsWithRequest(std::size_t offset) const

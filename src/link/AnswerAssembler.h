@@ -11,8 +11,10 @@
 // answer (0x03), 8 for the echo of a write (0x06), 5 for an exception answer
 // (function | 0x80). Bytes that begin with an exact copy of the request are
 // the echo of a 2-wire RS-485 adapter and are skipped. A write is answered
-// with a copy of itself, so there a lone copy is the answer and only a second
-// copy following it makes the first one the adapter's echo. An answer with any
+// with a copy of itself, so there only a second copy (or an exception)
+// following the first makes the first one the adapter's echo; a lone copy
+// stays undecided, silence or not, until the owner takes it as the answer at
+// the end of the answer time (acceptLoneCopy). An answer with any
 // other function code ends when the line goes silent, which the owner reports
 // through lineSilent(). At most 32 bytes are kept.
 class AnswerAssembler {
@@ -33,6 +35,8 @@ public:
     // The line has been silent for the inter-frame gap: whatever was received
     // after the echo is the answer. An echo alone is no answer.
     State lineSilent();
+    // A lone copy of a write request, and nothing after it, is the answer.
+    State acceptLoneCopy();
 
     State state() const { return complete ? State::Complete : State::Waiting; }
     bool hasRequest() const { return active; }
@@ -49,6 +53,7 @@ public:
 
 private:
     void evaluate(bool silent);
+    bool isLoneWriteCopy() const;
     bool startsWithRequest(std::size_t offset) const;
     bool isPrefixOfRequest(std::size_t offset) const;
     void finish(std::size_t offset, std::size_t length);

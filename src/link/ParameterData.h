@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <array>
+#include <functional>
+#include <optional>
 
 // A meter's parameter menu has at most this many entries.
 inline constexpr int MaxParameters = 50;
@@ -23,3 +25,24 @@ struct ParameterWriteList {
     std::array<int, MaxParameters> index{};
     std::array<double, MaxParameters> value{};
 };
+
+// The parameter menu of one meter type as the line needs it: how many
+// parameters it has and, by position k, the captions in both languages and
+// whether the value has one decimal place (register = value × 10).
+struct ParameterMenu {
+    int count = 0;
+    std::array<QString, MaxParameters> captionC;
+    std::array<QString, MaxParameters> captionE;
+    std::array<bool, MaxParameters> oneDecimal{};
+
+    QString caption(int position, int language) const
+    {
+        if (position < 0 || position >= MaxParameters)
+            return QString();
+        return language == 1 ? captionE[position] : captionC[position];
+    }
+};
+
+// Where the line finds a meter type's menu (the catalogue of meter types);
+// nothing for a type it does not know. It tells the user of its own failures.
+using ParameterMenuSource = std::function<std::optional<ParameterMenu>(int meterType)>;

@@ -8,7 +8,8 @@
 #include <array>
 #include <optional>
 
-class SchedulerHost;
+class Language;
+class Prompts;
 
 // One register write of a write run: parameter position k (register 2 × k)
 // and the register value.
@@ -23,48 +24,45 @@ struct WriteRun {
     std::array<WriteEntry, MaxParameters> entries{};
 };
 
-// The database side of reading and writing a meter's parameters: the number
-// of parameters of a meter type (METERTYPE), the parameter menu (YbParaMenu:
-// captions and decimal places) and the scaling between register values and
-// displayed numbers. Failures are told through the host's prompts.
+// The menu side of reading and writing a meter's parameters: the parameter
+// menu of the meter type being transferred (count, captions, decimal
+// places) and the scaling between register values and displayed numbers.
+// The menu is taken from the catalogue when a read starts and serves that
+// read and the writes that follow it. Refusals are told through `prompts`.
 class ParameterTransfer {
 public:
-    explicit ParameterTransfer(SchedulerHost &host);
+    ParameterTransfer(ParameterMenuSource menus, Prompts &prompts, const Language &language);
 
-    // MENUAMOUNT of the meter type, limited to MaxParameters. A type without
-    // parameters (no row, or none listed) is refused with a message.
-    std::optional<int> loadParameterCount(int meterType);
+    // Takes the menu of the meter type, its count limited to MaxParameters.
+    // A type without parameters (unknown, or none listed) is refused with a
+    // message and leaves the menu as it was.
+    bool loadMenu(int meterType);
+    int parameterCount() const { return menu.count; }
 
-    // Captions (in the host's language) and formatted values of the first
-    // `count` parameters; the captions are kept for naming parameters later.
-    ParameterDisplay LoadParameterDisplay(int meterType, int count,
-                                          const std::array<qint16, MaxParameters> &values);
+    // Captions (in the current language) and formatted values of the
+    // menu's parameters.
+    ParameterDisplay LoadParameterDisplay(const std::array<qint16, MaxParameters> &values) const;
 
     // Scales the dialog's list into register values. A value that is not a
     // number or does not fit a signed 16-bit register, or a position outside
     // the menu, refuses the whole list with a message naming the parameter;
     // so does an empty list.
-    std::optional<WriteRun> PrepareWriteList(int meterType, int count, const ParameterWriteList &list);
+    std::optional<WriteRun> PrepareWriteList(const ParameterWriteList &list) const;
 
-    // Caption of parameter k as last loaded (empty before any load).
+    // Caption of parameter k in the current language (empty outside the menu).
     QString caption(int position) const;
-    // Caption of parameter k of the meter type, read from the menu now.
-    QString menuCaption(int meterType, int position);
 
     // Register value -> display text: "%.1f" of value × 0.1 with one decimal
-    // place (dot 1), else "%g" of the value.
-    static QString formatValue(qint16 value, int dot);
+    // place, else "%g" of the value.
+    static QString formatValue(qint16 value, bool oneDecimal);
     // Display value -> register value: × 10 with one decimal place,
     // truncated toward zero; nothing when it is not a number or does not fit.
-    static std::optional<qint16> scaleForWrite(double value, int dot);
+    static std::optional<qint16> scaleForWrite(double value, bool oneDecimal);
 
 private:
-    struct Menu {
-        std::array<QString, MaxParameters> captions;
-        std::array<int, MaxParameters> dots{};
-    };
-    Menu loadMenu(int meterType, int count);
-
-    SchedulerHost &host;
-    std::array<QString, MaxParameters> captions;
+    ParameterMenuSource menus;
+    Prompts &prompts;
+    const Language &language;
+    // Two parameters before the first read, as the line has always assumed.
+    ParameterMenu menu{2, {}, {}, {}};
 };

@@ -56,6 +56,22 @@ bool toStopBits(int index, QSerialPort::StopBits *stopBits)
     return true;
 }
 
+// QSerialPort leaves its error string at "No error" for a failed open; the
+// error code still tells why.
+QString portError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("no such device");
+    case QSerialPort::PermissionError:
+        return QStringLiteral("permission denied or in use");
+    case QSerialPort::UnsupportedOperationError:
+        return QStringLiteral("setting not supported");
+    default:
+        return QStringLiteral("error %1").arg(int(error));
+    }
+}
+
 } // namespace
 
 SerialLink::SerialLink(PortNames names, QObject *parent) : QObject(parent), portNames(std::move(names))
@@ -76,12 +92,16 @@ int SerialLink::OpenPort(const QString &portName)
 {
     ClosePort();
     const QString device = portNames.devicePath(portName);
-    if (device.isEmpty())
+    failure.clear();
+    if (device.isEmpty()) {
+        failure = portName;
         return 0;
+    }
     port.setPortName(device);
     // QSerialPort opens exclusively: it takes the device's lock file and sets
     // TIOCEXCL, so neither a second link nor another program can share it.
     if (!port.open(QIODevice::ReadWrite)) {
+        failure = device + QStringLiteral(": ") + portError(port.error());
         port.clearError();
         return 0;
     }
@@ -101,6 +121,7 @@ int SerialLink::Configure(int baud, int dataBits, int parityIndex, int stopBitsI
                          port.setParity(parity) && port.setStopBits(stopBits) &&
                          port.setFlowControl(QSerialPort::NoFlowControl);
     if (!applied) {
+        failure = portError(port.error());
         port.clearError();
         return 0;
     }
@@ -113,9 +134,10 @@ void SerialLink::WriteRequest(int address, int function, int reg, int value)
 {
     const ModbusRequest frame = BuildRequest(address, function, reg, value);
     requestOutstanding = 0;
+    answerWaiting = false;
     silenceTimer.stop();
     assembler.reset();
-    if (!port.isOpen())
+    if (!port.isOpen() || deviceGone)
         return;
     discardInput();
     assembler.start(frame);
@@ -125,9 +147,10 @@ void SerialLink::WriteRequest(int address, int function, int reg, int value)
     // fails later clears the flag again (onError), like a write that never
     // completed.
     const auto size = qint64(frame.size());
-    if (port.write(reinterpret_cast<const char *>(frame.data()), size) == size)
+    if (port.write(reinterpret_cast<const char *>(frame.data()), size) == size) {
         requestOutstanding = 1;
-    else
+        sentAt.start();
+    } else
         assembler.reset();
 }
 
@@ -137,18 +160,27 @@ ReceiveBuffer SerialLink::ReadResponse()
     const ReceiveBuffer answer = assembler.answer();
     assembler.reset();
     requestOutstanding = 0;
+    answerWaiting = false;
     return answer;
+}
+
+void SerialLink::settle()
+{
+    if (requestOutstanding == 1 && assembler.acceptLoneCopy() == AnswerAssembler::State::Complete)
+        answerComplete();
 }
 
 void SerialLink::ClosePort()
 {
     runFlag = 0;
     requestOutstanding = 0;
+    answerWaiting = false;
     silenceTimer.stop();
     assembler.reset();
     if (port.isOpen())
         port.close();
     port.clearError();
+    deviceGone = false;
 }
 
 void SerialLink::onReadyRead()
@@ -183,8 +215,11 @@ void SerialLink::answerComplete()
 {
     silenceTimer.stop();
     int outstanding = 1;
-    if (requestOutstanding.compare_exchange_strong(outstanding, 0))
-        emit answerReady();
+    if (!requestOutstanding.compare_exchange_strong(outstanding, 0))
+        return;
+    responseMs = int(sentAt.elapsed());
+    answerWaiting = true;
+    emit answerReady();
 }
 
 void SerialLink::onError(QSerialPort::SerialPortError error)
@@ -197,13 +232,27 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
         break;
     case QSerialPort::ResourceError:
         // The device went away (an unplugged USB adapter): no answer can
-        // come, and the scheduler finds the line interrupted at its next tick.
-        ClosePort();
+        // come. Nothing more is written to it, and the port is closed once
+        // QSerialPort has returned from reporting the error (closing it
+        // inside its own handler makes it read and flush a closed device).
+        if (!deviceGone) {
+            deviceGone = true;
+            requestOutstanding = 0;
+            QMetaObject::invokeMethod(this, &SerialLink::closeLostDevice, Qt::QueuedConnection);
+        }
         return;
     default:
         break;
     }
     port.clearError();
+}
+
+void SerialLink::closeLostDevice()
+{
+    if (!deviceGone)
+        return;
+    ClosePort();
+    emit deviceLost();
 }
 
 void SerialLink::discardInput()

@@ -5,6 +5,7 @@
 #include "PortNames.h"
 #include "RequestChannel.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QTimer>
@@ -41,9 +42,20 @@ public:
     // The answer to the last request (or what came of it) in a zero-filled
     // buffer. Ends the request: later bytes are stale.
     ReceiveBuffer ReadResponse();
+    // A whole answer waits to be read.
+    bool hasAnswer() const { return answerWaiting; }
+    // The next tick of a write run has come: a lone copy of the write that
+    // has arrived is now the meter's answer (on a 2-wire adapter it could
+    // have been the adapter's echo, with the meter's answer still to come).
+    // answerReady() follows when that makes the answer whole.
+    void settle();
+    int lastResponseMs() const override { return responseMs; }
     void ClosePort();
 
     bool isOpen() const { return port.isOpen(); }
+    // The port's own description of why the last OpenPort or Configure
+    // failed.
+    QString errorText() const { return failure; }
     QString devicePath() const { return port.portName(); }
     // How long the line must stay quiet before an unfinished answer counts
     // as ended, for the current line settings.
@@ -62,11 +74,15 @@ signals:
     // silent after part of one). Emitted from the event loop, never from
     // inside a call to the link, at most once per request.
     void answerReady();
+    // The port's device went away (an unplugged USB adapter); the port is
+    // closed.
+    void deviceLost();
 
 private:
     void onReadyRead();
     void onSilence();
     void onError(QSerialPort::SerialPortError error);
+    void closeLostDevice();
     void discardInput();
     void answerComplete();
     bool driverHasInput() const;
@@ -75,4 +91,9 @@ private:
     QSerialPort port;
     QTimer silenceTimer;
     AnswerAssembler assembler;
+    QElapsedTimer sentAt;
+    int responseMs = -1;
+    QString failure;
+    bool answerWaiting = false;
+    bool deviceGone = false; // reported lost, not yet closed
 };

@@ -1,6 +1,7 @@
 #include "TransactionScheduler.h"
 
 #include "CommandIds.h"
+#include "Language.h"
 #include "LinkTexts.h"
 #include "Prompts.h"
 #include "RequestChannel.h"
@@ -17,10 +18,6 @@ constexpr int kReadAllPeriod = 300;
 constexpr int kWritePeriod = 400;
 constexpr int kShortestPoll = 200;
 constexpr int kLongestPoll = 1000;
-// The live value of a meter that did not answer.
-constexpr double kNoAnswer = -500.0;
-// Meters below this address start marked as not answering, the rest at 0.0.
-constexpr int kFirstUnmarkedMeter = 25;
 
 // A Modbus exception answer: address, function | 0x80, exception code and
 // the CRC over those three bytes.
@@ -40,11 +37,12 @@ bool isEchoOf(const ReceiveBuffer &buffer, const ModbusRequest &request)
 
 } // namespace
 
-TransactionScheduler::TransactionScheduler(RequestChannel &link, SchedulerHost &host)
-    : link(link), host(host), transfer(host)
+TransactionScheduler::TransactionScheduler(RequestChannel &link, SchedulerHost &host, LiveValueTable &values,
+                                           const Language &language, ParameterMenuSource menus,
+                                           QObject *parent)
+    : QObject(parent), link(link), host(host), live(values), language(language),
+      transfer(std::move(menus), host.prompts(), language)
 {
-    for (int address = 0; address < Modbus::MeterCount; ++address)
-        LiveValueTable[address] = address < kFirstUnmarkedMeter ? kNoAnswer : 0.0;
 }
 
 void TransactionScheduler::setAddressRange(int first, int last)
@@ -61,11 +59,28 @@ void TransactionScheduler::setSamplingTime(int ms)
     samplingPeriod = std::clamp(ms, kShortestPoll, kLongestPoll);
 }
 
+void TransactionScheduler::startMonitoring()
+{
+    awaitingAnswer = 0;
+    StartTimer(TimerId::PollTimer, samplingPeriod);
+}
+
+TransactionScheduler::Activity TransactionScheduler::activity() const
+{
+    if (running[TimerId::WriteTimer])
+        return Activity::Writing;
+    if (running[TimerId::ReadAllTimer])
+        return Activity::Reading;
+    if (running[TimerId::ProbeTimer])
+        return Activity::Probing;
+    return running[TimerId::PollTimer] ? Activity::Monitoring : Activity::Idle;
+}
+
 void TransactionScheduler::StartTimer(int id, int periodMs)
 {
     if (id == TimerId::PollTimer)
         periodMs = std::clamp(periodMs, kShortestPoll, kLongestPoll);
-    host.startTimer(id, periodMs);
+    startLineTimer(id, periodMs);
     skipNextAnswer = 1;
     receiveMode = id;
     // An answer from now on belongs to the request of a new activity.
@@ -74,6 +89,12 @@ void TransactionScheduler::StartTimer(int id, int periodMs)
 
 void TransactionScheduler::onTimer(int id)
 {
+    // A tick that finds its request unanswered counts one missing answer
+    // for the meter asked, whatever the activity.
+    if (awaitingAnswer && !missCounted) {
+        live.countMissing(askedAddress);
+        missCounted = true;
+    }
     switch (id) {
     case TimerId::PollTimer:
         poll();
@@ -88,16 +109,16 @@ void TransactionScheduler::onTimer(int id)
         writeStep();
         break;
     default:
-        host.stopTimer(id);
+        stopLineTimer(id);
     }
 }
 
 void TransactionScheduler::poll()
 {
     if (awaitingAnswer) {
-        host.stopTimer(TimerId::PollTimer);
-        host.startTimer(TimerId::ProbeTimer, kProbePeriod);
-        setStatus(kInterrupted.text(host.language()));
+        stopLineTimer(TimerId::PollTimer);
+        startLineTimer(TimerId::ProbeTimer, kProbePeriod);
+        setStatus(kInterrupted.text(language.index()));
         return;
     }
     nextAddress = withinRange(nextAddress);
@@ -107,93 +128,88 @@ void TransactionScheduler::poll()
 void TransactionScheduler::probe()
 {
     if (awaitingAnswer) {
-        if (nextAddress >= 0 && nextAddress < Modbus::MeterCount)
-            LiveValueTable[nextAddress] = kNoAnswer;
+        live.markNotAnswering(nextAddress);
         nextAddress = following(nextAddress);
         sendRead(nextAddress, Modbus::LiveValueRegister, TimerId::ProbeTimer);
         return;
     }
     // The line answers again: monitoring resumes, storing its answers
     // whichever activity was interrupted, with the meter that answered.
-    host.stopTimer(TimerId::ProbeTimer);
-    host.startTimer(TimerId::PollTimer, samplingPeriod);
+    stopLineTimer(TimerId::ProbeTimer);
+    startLineTimer(TimerId::PollTimer, samplingPeriod);
     receiveMode = TimerId::PollTimer;
     skipNextAnswer = 0;
     nextAddress = withinRange(answeredAddress);
-    setStatus(kReconnected.text(host.language()));
+    setStatus(kReconnected.text(language.index()));
 }
 
 void TransactionScheduler::readStep()
 {
     if (awaitingAnswer) {
-        host.stopTimer(TimerId::ReadAllTimer);
+        stopLineTimer(TimerId::ReadAllTimer);
         readIndex = 0;
-        if (host.progressExists())
-            host.destroyProgress();
-        StartTimer(TimerId::ProbeTimer, kProbePeriod);
-        const int language = host.language();
-        host.prompts().error(kInterrupted.text(language), kCaptionError.text(language));
+        abandonRun(kInterrupted.text(language.index()));
         return;
     }
-    if (readIndex >= parameterCount) {
+    if (readIndex >= transfer.parameterCount()) {
         finishRead();
         return;
     }
     // The progress runs over 2 × n steps, two per parameter.
     const int position = 2 * readIndex + 2;
     sendRead(nextAddress, (2 * readIndex) & 0xFF, TimerId::ReadAllTimer);
-    host.setProgressText(kReadPercent.text(host.language()), position);
-    host.setProgressPos(position);
+    moveProgress(kReadPercent.text(language.index()), position);
+}
+
+// A run cut off by a missing answer: its progress window goes, the probe
+// looks for the line, and the user is told why.
+void TransactionScheduler::abandonRun(const QString &message)
+{
+    closeProgress();
+    StartTimer(TimerId::ProbeTimer, kProbePeriod);
+    host.prompts().error(message, kCaptionError.text(language.index()));
 }
 
 void TransactionScheduler::finishRead()
 {
-    host.stopTimer(TimerId::ReadAllTimer);
-    host.destroyProgress();
-    writeAddress = static_cast<quint8>(nextAddress & 0xFF);
-    const ParameterDisplay display =
-        transfer.LoadParameterDisplay(transferMeterType, parameterCount, parameterValues);
+    stopLineTimer(TimerId::ReadAllTimer);
+    closeProgress();
+    writeTarget = static_cast<quint8>(nextAddress & 0xFF);
+    const ParameterDisplay display = transfer.LoadParameterDisplay(parameterValues);
     StartTimer(TimerId::PollTimer, samplingPeriod);
     readIndex = 0;
-    host.showParameters(display);
+    emit parametersRead(display);
 }
 
 void TransactionScheduler::refuseRead()
 {
     const int position = readIndex;
-    host.stopTimer(TimerId::ReadAllTimer);
-    if (host.progressExists())
-        host.destroyProgress();
+    stopLineTimer(TimerId::ReadAllTimer);
+    closeProgress();
     readIndex = 0;
     // The meter still answers: monitoring goes on.
     StartTimer(TimerId::PollTimer, samplingPeriod);
-    const QString name = transfer.menuCaption(transferMeterType, position);
-    const int language = host.language();
-    host.prompts().error(kReadRefused.text(language).arg(position + 1).arg(name),
-                         kCaptionError.text(language));
+    const int lang = language.index();
+    host.prompts().error(kReadRefused.text(lang).arg(position + 1).arg(transfer.caption(position)),
+                         kCaptionError.text(lang));
 }
 
 void TransactionScheduler::writeStep()
 {
     if (awaitingAnswer) {
         const int unanswered = writeFirstStep ? -1 : writeIndex - 1;
+        const QString text = unanswered >= 0 ? writeEntryMessage(kWriteInterrupted, unanswered)
+                                             : kInterrupted.text(language.index());
         endWriteRun();
         // The probe starts by marking the meter that did not answer.
         if (unanswered >= 0)
-            nextAddress = writeAddress;
-        StartTimer(TimerId::ProbeTimer, kProbePeriod);
-        const int language = host.language();
-        const QString text =
-            unanswered >= 0 ? writeEntryMessage(kWriteInterrupted, unanswered) : kInterrupted.text(language);
-        host.prompts().error(text, kCaptionError.text(language));
+            nextAddress = writeTarget;
+        abandonRun(text);
         return;
     }
     if (writeFirstStep) {
         writeFirstStep = 0;
-        host.createProgress();
-        host.setProgressRange(0, writeCount);
-        host.setProgressPos(0);
-        host.setProgressText(kWritePercent.text(host.language()), 0);
+        openProgress(kWritePercent.text(language.index()), writeCount);
     } else if (writeIndex >= writeCount) {
         // The last write has been echoed.
         finishWrite();
@@ -207,36 +223,36 @@ void TransactionScheduler::sendWrite()
     const WriteEntry &entry = writeList.entries[writeIndex];
     const int reg = (2 * entry.index) & 0xFF;
     const int position = writeIndex + 1;
-    lastWrite = BuildRequest(writeAddress, Modbus::WriteSingle, reg, entry.value);
+    lastWrite = BuildRequest(writeTarget, Modbus::WriteSingle, reg, entry.value);
     requestTimer = TimerId::WriteTimer;
+    askedAddress = writeTarget;
+    missCounted = false;
     awaitingAnswer = 1;
     ++writeIndex;
-    link.WriteRequest(writeAddress, Modbus::WriteSingle, reg, entry.value);
-    host.setProgressText(kWritePercent.text(host.language()), position);
-    host.setProgressPos(position);
+    link.WriteRequest(writeTarget, Modbus::WriteSingle, reg, entry.value);
+    moveProgress(kWritePercent.text(language.index()), position);
 }
 
 void TransactionScheduler::finishWrite()
 {
     endWriteRun();
     StartTimer(TimerId::PollTimer, samplingPeriod);
-    const int language = host.language();
-    host.prompts().info(kWriteComplete.text(language), kCaptionSuccess.text(language));
+    const int lang = language.index();
+    host.prompts().info(kWriteComplete.text(lang), kCaptionSuccess.text(lang));
 }
 
 void TransactionScheduler::refuseWrite(const BiText &message)
 {
-    const int entry = writeIndex - 1;
+    const QString text = writeEntryMessage(message, writeIndex - 1);
     endWriteRun();
     StartTimer(TimerId::PollTimer, samplingPeriod);
-    host.prompts().error(writeEntryMessage(message, entry), kCaptionError.text(host.language()));
+    host.prompts().error(text, kCaptionError.text(language.index()));
 }
 
 void TransactionScheduler::endWriteRun()
 {
-    host.stopTimer(TimerId::WriteTimer);
-    if (host.progressExists())
-        host.destroyProgress();
+    stopLineTimer(TimerId::WriteTimer);
+    closeProgress();
     writeIndex = 0;
     writeFirstStep = 1;
     requestTimer = 0;
@@ -245,13 +261,14 @@ void TransactionScheduler::endWriteRun()
 QString TransactionScheduler::writeEntryMessage(const BiText &message, int entry) const
 {
     const int position = writeList.entries[entry].index;
-    return message.text(host.language()).arg(position + 1).arg(transfer.caption(position));
+    return message.text(language.index()).arg(position + 1).arg(transfer.caption(position));
 }
 
 void TransactionScheduler::onAnswer(const ReceiveBuffer &buffer)
 {
     awaitingAnswer = 0;
     const int answeredTimer = std::exchange(requestTimer, 0);
+    countHealth(answeredTimer, buffer);
     if (answeredTimer == TimerId::PollTimer || answeredTimer == TimerId::ProbeTimer)
         moveMonitoringOn(askedAddress);
     else if (handleTransferAnswer(answeredTimer, buffer))
@@ -264,12 +281,32 @@ void TransactionScheduler::onAnswer(const ReceiveBuffer &buffer)
         skipNextAnswer = 0;
         return;
     }
-    setStatus(QString::asprintf(kMeterRead.text(host.language()).toUtf8().constData(), answer.address));
+    setStatus(QString::asprintf(kMeterRead.text(language.index()).toUtf8().constData(), answer.address));
     if (skipNextAnswer) {
         skipNextAnswer = 0;
         return;
     }
     storeAnswer(answer);
+}
+
+// The health of the meter asked: a good answer (a read answer with a valid
+// CRC, which counts for the meter that sent it, or the echo of a write), an
+// exception, or anything else as garbage. An answer to no request of ours
+// counts for nobody.
+void TransactionScheduler::countHealth(int answeredTimer, const ReceiveBuffer &buffer)
+{
+    if (answeredTimer == 0)
+        return;
+    const ParsedResponse answer = ParseResponse(buffer);
+    const bool goodRead = answeredTimer != TimerId::WriteTimer && answer.crcValid &&
+                          answer.function == Modbus::ReadHolding && buffer[2] == 2;
+    const bool goodEcho = answeredTimer == TimerId::WriteTimer && isEchoOf(buffer, lastWrite);
+    if (goodRead || goodEcho)
+        live.countAnswer(goodRead ? answer.address : askedAddress, link.lastResponseMs(), host.now());
+    else if (isExceptionAnswer(buffer))
+        live.countException(askedAddress);
+    else
+        live.countGarbage(askedAddress);
 }
 
 void TransactionScheduler::moveMonitoringOn(int asked)
@@ -303,71 +340,56 @@ void TransactionScheduler::storeAnswer(const ParsedResponse &answer)
 {
     const auto value = static_cast<qint16>(answer.value);
     if (receiveMode == TimerId::PollTimer) {
-        const double live = value * 0.1;
-        LiveValueTable[answer.address] = live;
-        liveReading = {answer.address, live};
+        live.store(answer.address, value * 0.1);
         nextAddress = following(answer.address);
         answeredAddress = answer.address;
-    } else if (receiveMode == TimerId::ReadAllTimer && readIndex < parameterCount) {
+    } else if (receiveMode == TimerId::ReadAllTimer && readIndex < transfer.parameterCount()) {
         parameterValues[readIndex] = value;
         ++readIndex;
     }
 }
 
-void TransactionScheduler::readAllParameters(int address)
+bool TransactionScheduler::readAllParameters(int address, int meterType)
 {
-    const int language = host.language();
-    if (host.parameterDialogExists()) {
-        host.prompts().error(kCloseParametersFirst.text(language), kCaptionError.text(language));
-        return;
-    }
-    if (host.progressExists()) {
-        host.createProgress();
-        return;
-    }
-    const int meterType = host.meterType();
-    const std::optional<int> count = transfer.loadParameterCount(meterType);
-    if (!count)
-        return;
-    transferMeterType = meterType;
-    parameterCount = *count;
+    if (progressShown || !transfer.loadMenu(meterType))
+        return false;
     parameterValues.fill(0);
-    host.stopTimer(TimerId::PollTimer);
-    host.stopTimer(TimerId::ProbeTimer);
-    host.stopTimer(TimerId::WriteTimer);
+    stopLineTimer(TimerId::PollTimer);
+    stopLineTimer(TimerId::ProbeTimer);
+    stopLineTimer(TimerId::WriteTimer);
     readIndex = 0;
     awaitingAnswer = 0;
     nextAddress = address;
     StartTimer(TimerId::ReadAllTimer, kReadAllPeriod);
-    host.createProgress();
-    host.setProgressRange(0, 2 * parameterCount);
-    host.setProgressPos(0);
-    host.setProgressText(kReadPercent.text(language), 0);
+    openProgress(kReadPercent.text(language.index()), 2 * transfer.parameterCount());
+    return true;
 }
 
-void TransactionScheduler::startWrite(const ParameterWriteList &list)
+bool TransactionScheduler::startWrite(const ParameterWriteList &list)
 {
-    const std::optional<WriteRun> run = transfer.PrepareWriteList(transferMeterType, parameterCount, list);
+    if (progressShown)
+        return false;
+    const std::optional<WriteRun> run = transfer.PrepareWriteList(list);
     if (!run)
-        return;
+        return false;
     writeList = *run;
     writeCount = run->count;
     writeIndex = 0;
     writeFirstStep = 1;
     // One activity at a time: a probe must not mix its requests into the run.
-    host.stopTimer(TimerId::PollTimer);
-    host.stopTimer(TimerId::ProbeTimer);
-    host.startTimer(TimerId::WriteTimer, kWritePeriod);
+    stopLineTimer(TimerId::PollTimer);
+    stopLineTimer(TimerId::ProbeTimer);
+    startLineTimer(TimerId::WriteTimer, kWritePeriod);
+    return true;
 }
 
 void TransactionScheduler::stopAll()
 {
     for (int id : {TimerId::PollTimer, TimerId::ProbeTimer, TimerId::ReadAllTimer, TimerId::WriteTimer})
-        host.stopTimer(id);
+        stopLineTimer(id);
     // A run cut off here is over; its progress window would otherwise stay
     // and keep every later read of all parameters from starting.
-    if (host.progressExists())
-        host.destroyProgress();
+    closeProgress();
     readIndex = 0;
     writeIndex = 0;
     writeFirstStep = 1;
@@ -379,14 +401,51 @@ void TransactionScheduler::sendRead(int address, int reg, int timerId)
 {
     requestTimer = timerId;
     askedAddress = address;
+    missCounted = false;
     awaitingAnswer = 1;
     link.WriteRequest(address, Modbus::ReadHolding, reg, 0);
 }
 
+QString TransactionScheduler::stamped(const QDateTime &when, const QString &message)
+{
+    return when.toString(QStringLiteral("yyyy-MM-dd;HH:mm:ss")) + QLatin1Char('\n') + message;
+}
+
 void TransactionScheduler::setStatus(const QString &message)
 {
-    host.setStatusText(host.now().toString(QStringLiteral("yyyy-MM-dd;HH:mm:ss")) + QLatin1Char('\n') +
-                       message);
+    emit statusText(stamped(host.now(), message));
+}
+
+void TransactionScheduler::startLineTimer(int id, int periodMs)
+{
+    host.startTimer(id, periodMs);
+    if (id > 0 && id < int(running.size()))
+        running[id] = true;
+}
+
+void TransactionScheduler::stopLineTimer(int id)
+{
+    host.stopTimer(id);
+    if (id > 0 && id < int(running.size()))
+        running[id] = false;
+}
+
+void TransactionScheduler::openProgress(const QString &prefix, int high)
+{
+    progressShown = true;
+    emit progressStarted(prefix, high);
+}
+
+void TransactionScheduler::moveProgress(const QString &prefix, int position)
+{
+    if (progressShown)
+        emit progressMoved(prefix, position);
+}
+
+void TransactionScheduler::closeProgress()
+{
+    if (std::exchange(progressShown, false))
+        emit progressEnded();
 }
 
 int TransactionScheduler::following(int address) const

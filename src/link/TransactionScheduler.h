@@ -1,41 +1,46 @@
 #pragma once
 
+#include "LiveValueTable.h"
 #include "ModbusFrame.h"
 #include "ParameterData.h"
 #include "ParameterTransfer.h"
 
+#include <QObject>
 #include <QtGlobal>
-
-struct BiText;
 
 #include <array>
 
+struct BiText;
+class Language;
 class RequestChannel;
 class SchedulerHost;
 
-// The latest accepted monitoring answer: the meter and its live value
-// (register 200 in tenths, scaled by 0.1).
-struct LiveReading {
-    int address = 0;
-    double value = 0.0;
-};
+// The timer-driven engine of the line. Four line timers carry four
+// activities (poll, probe, read all parameters, write parameters); each tick
+// sends at most one request, and the timer period is the answer time-out: a
+// tick that finds the previous answer still awaited counts the line as
+// interrupted. Accepted answers land in the LiveValueTable, with the health
+// of every meter. Everything runs on the GUI thread.
+class TransactionScheduler : public QObject {
+    Q_OBJECT
 
-// The timer-driven engine of the line. Four timers of the main window carry
-// four activities (poll, probe, read all parameters, write parameters); each
-// tick sends at most one request, and the timer period is the answer
-// time-out: a tick that finds the previous answer still awaited counts the
-// line as interrupted. Everything runs on the GUI thread.
-class TransactionScheduler {
 public:
-    TransactionScheduler(RequestChannel &link, SchedulerHost &host);
+    // What the line is doing: the activity of the running line timer.
+    enum class Activity { Idle, Monitoring, Probing, Reading, Writing };
+
+    TransactionScheduler(RequestChannel &link, SchedulerHost &host, LiveValueTable &values,
+                         const Language &language, ParameterMenuSource menus, QObject *parent = nullptr);
 
     // The configured meters (MeterConfig startaddress/endaddress); the next
     // poll goes to the start address.
     void setAddressRange(int startAddress, int endAddress);
-    // The poll period (MeterConfig samplingtime), brought into 200..1000 ms.
+    // The poll period (MeterConfig samplingtime), brought into 200..1000 ms;
+    // the next start of the poll takes it.
     void setSamplingTime(int ms);
     int samplingTime() const { return samplingPeriod; }
 
+    // The port has just been configured: nothing is awaited, polling starts.
+    void startMonitoring();
     // Starts timer `id` and makes its activity the one answers are used for;
     // the first read answer after it is discarded, being possibly a late
     // answer of the previous activity. The poll timer's period is brought
@@ -45,35 +50,38 @@ public:
     // The receive dispatch, called with the buffer of each ReadResponse.
     void onAnswer(const ReceiveBuffer &buffer);
 
-    // Command 32790: reads all parameters of the meter at `address`.
-    void readAllParameters(int address);
+    // Command 32790: reads all parameters of the meter at `address`, with
+    // the menu of `meterType`. False (nothing starts) while a read or write
+    // runs, or when the type has no parameters.
+    bool readAllParameters(int address, int meterType);
     // From the parameter dialog: checks and scales the list, then stops the
-    // poll and starts the write run (timer 4, 400 ms). Nothing starts when a
-    // value is refused.
-    void startWrite(const ParameterWriteList &list);
+    // poll and starts the write run (timer 4, 400 ms) to the meter of the
+    // last read. False, and nothing starts, when a value is refused.
+    bool startWrite(const ParameterWriteList &list);
     // Stops the four line timers and abandons a running read or write (the
     // port is closed or reopened).
     void stopAll();
 
-    int awaitingAnswer = 0;
-    int receiveMode = 0;
-    int skipNextAnswer = 0;
-    int nextAddress = 0;
-    int readIndex = 0;
-    int parameterCount = 2;
-    int writeIndex = 0;
-    int writeFirstStep = 1;
-    int writeCount = 0;
-    quint8 writeAddress = 0;
-    int startAddress = 0;
-    int endAddress = 63;
-    // Register values of the last read of all parameters, by position.
-    std::array<qint16, MaxParameters> parameterValues{};
-    WriteRun writeList;
+    Activity activity() const;
+    // A read or write run is on (its progress window is up).
+    bool transferRunning() const { return progressShown; }
+    // The meter the parameters were last read from; writes go to it.
+    int writeAddress() const { return writeTarget; }
+    int parameterCount() const { return transfer.parameterCount(); }
 
-    // Live value of every meter; -500.0 marks a meter that did not answer.
-    std::array<double, Modbus::MeterCount> LiveValueTable;
-    LiveReading liveReading;
+    // Status texts carry the local time in front: "yyyy-MM-dd;HH:mm:ss",
+    // a line feed, then the message.
+    static QString stamped(const QDateTime &when, const QString &message);
+
+signals:
+    void statusText(const QString &text);
+    // The progress window of a read or write run: opened over 0..high,
+    // moved to a position with its text prefix, closed.
+    void progressStarted(const QString &prefix, int high);
+    void progressMoved(const QString &prefix, int position);
+    void progressEnded();
+    // A read of all parameters is complete.
+    void parametersRead(const ParameterDisplay &display);
 
 private:
     void poll();
@@ -86,25 +94,52 @@ private:
     void finishWrite();
     void refuseWrite(const BiText &message);
     void endWriteRun();
+    void abandonRun(const QString &message);
     QString writeEntryMessage(const BiText &message, int entry) const;
     bool handleTransferAnswer(int answeredTimer, const ReceiveBuffer &buffer);
+    void countHealth(int answeredTimer, const ReceiveBuffer &buffer);
     void moveMonitoringOn(int asked);
     void storeAnswer(const ParsedResponse &answer);
     void sendRead(int address, int reg, int timerId);
     void setStatus(const QString &message);
+    void startLineTimer(int id, int periodMs);
+    void stopLineTimer(int id);
+    void openProgress(const QString &prefix, int high);
+    void moveProgress(const QString &prefix, int position);
+    void closeProgress();
     int following(int address) const;
     int withinRange(int address) const;
 
     RequestChannel &link;
     SchedulerHost &host;
+    LiveValueTable &live;
+    const Language &language;
     ParameterTransfer transfer;
+
+    int awaitingAnswer = 0;
+    // The timer last started through StartTimer: what an accepted answer is
+    // used for.
+    int receiveMode = 0;
+    int skipNextAnswer = 0;
+    int nextAddress = 0;
+    int readIndex = 0;
+    int writeIndex = 0;
+    int writeFirstStep = 1;
+    int writeCount = 0;
+    quint8 writeTarget = 0;
+    int startAddress = 0;
+    int endAddress = 63;
     int samplingPeriod = 300;
-    // The meter type whose parameters were read last; a write uses its menu.
-    int transferMeterType = 0;
+    // Register values of the last read of all parameters, by position.
+    std::array<qint16, MaxParameters> parameterValues{};
+    WriteRun writeList;
+    std::array<bool, 5> running{}; // by timer id
+    bool progressShown = false;
     // Which timer's tick sent the request whose answer is awaited, and to
     // whom; an answer is judged by the request it answers.
     int requestTimer = 0;
     int askedAddress = 0;
+    bool missCounted = false;
     // The meter that answered last while monitoring or probing; monitoring
     // resumes with it after an interruption.
     int answeredAddress = 0;

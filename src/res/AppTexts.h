@@ -65,6 +65,8 @@ inline constexpr BiText kNotAvailable{"对不起，目前此功能正在完善�
 inline constexpr BiText kCaptionRegrets{"抱歉", "Regrets"};
 inline constexpr BiText kDataDirectoryFailed{"未能在数据目录中建立以下文件：\n%1\n%2",
                                              "Fail to lay down these files in the data directory:\n%1\n%2"};
+// A setting that could not be stored; %1 is the settings file's path.
+inline constexpr BiText kSettingsWriteFailed{"无法写入设置文件：\n%1", "Cannot write the settings file:\n%1"};
 
 // Port dialog (dialog 131).
 inline constexpr BiText kCommDialogCaption{"设置通讯端口", "Set Communication Port"};

@@ -32,3 +32,9 @@ inline constexpr BiText kValueRefused{
     "第 %1 号参数“%2”的值 %3 不是数字或超出范围，没有写入任何参数！",
     "The value %3 of parameter No.%1 \"%2\" is not a number or out of range, nothing was written!"};
 inline constexpr BiText kNothingToWrite{"没有要写入的参数！", "No parameter to write!"};
+
+// Status texts of a port whose device went away and came back.
+inline constexpr BiText kPortLost{"通讯端口已断开！每 2 秒重试一次。",
+                                  "The communication port is lost! Retrying every 2 s."};
+inline constexpr BiText kPortBack{"通讯端口已重新打开，通讯恢复。",
+                                  "The communication port is open again, communication is resumed!"};

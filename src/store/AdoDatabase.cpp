@@ -100,7 +100,7 @@ void AdoDatabase::Open(const QString &fileName, const QString &password)
     const QString error = openConnection(path);
     if (!error.isNull()) {
         closeConnection();
-        fail(error);
+        fail(kStoreCannotOpen.text(language).arg(QDir::toNativeSeparators(path), error));
         return;
     }
     opened = true;
@@ -256,6 +256,23 @@ int AdoDatabase::checkedColumn(const QString &field) const
         fail(kStoreUnknownField.text(language).arg(tableName, field));
     }
     return index;
+}
+
+bool AdoDatabase::HasFields(const QStringList &fields) const
+{
+    if (!tableOpen)
+        return false;
+    QStringList missing;
+    for (const QString &field : fields) {
+        if (column(field) < 0)
+            missing << field;
+    }
+    if (missing.isEmpty())
+        return true;
+    for (const QString &field : missing)
+        reportedFields.insert(field);
+    fail(kStoreMissingFields.text(language).arg(tableName, missing.join(QStringLiteral(", "))));
+    return false;
 }
 
 bool AdoDatabase::onRow() const

@@ -41,6 +41,9 @@ public:
     // `table` is METERTYPE, YbParaMenu or YbGL. A row edited and not yet
     // stored is stored first.
     void OpenTable(const QString &table);
+    // Whether the last Open succeeded, so that a caller can stop after the
+    // one message of a failed Open.
+    bool IsOpen() const { return opened; }
 
     bool IsEof() const;
     bool IsBof() const;
@@ -49,6 +52,11 @@ public:
     void MoveFirst();
     void MoveNext();
     void MoveLast();
+
+    // Whether the open table has every one of `fields`; the missing ones are
+    // told in one message. False without a message when no table is open,
+    // since that failure has been told already.
+    bool HasFields(const QStringList &fields) const;
 
     int GetInt(const QString &field) const;
     QString GetText(const QString &field) const;

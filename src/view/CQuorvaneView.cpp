@@ -1,16 +1,13 @@
 #include "CQuorvaneView.h"
 
 #include "CommandIds.h"
+#include "SettingsKeys.h"
 
 #include <QColor>
 #include <QPaintEvent>
 #include <QPainter>
 
 namespace {
-
-const QString kChartSection = QStringLiteral("ChartConfig");
-const QString kSysSection = QStringLiteral("SysConfig");
-const QString kBkColorKey = QStringLiteral("BkColor");
 
 QColor fromColorRef(quint32 value)
 {
@@ -19,11 +16,12 @@ QColor fromColorRef(quint32 value)
 
 } // namespace
 
-CQuorvaneView::CQuorvaneView(QWidget *parent) : QWidget(parent)
+CQuorvaneView::CQuorvaneView(MeterConfiguration &meters, QWidget *parent)
+    : QWidget(parent), configuration(meters)
 {
-    chartMax = settings.ReadReal(kChartSection, QStringLiteral("MaxValue"));
-    chartMin = settings.ReadReal(kChartSection, QStringLiteral("MinValue"));
-    bkColor = static_cast<quint32>(settings.ReadInt(kSysSection, kBkColorKey));
+    chartMax = settings.ReadReal(Setting::ChartMaxValue);
+    chartMin = settings.ReadReal(Setting::ChartMinValue);
+    bkColor = static_cast<quint32>(settings.ReadInt(Setting::SysBkColor));
     setObjectName(QStringLiteral("view"));
     // The whole surface is painted here; nothing of the parent shows through.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -31,12 +29,18 @@ CQuorvaneView::CQuorvaneView(QWidget *parent) : QWidget(parent)
 
 CQuorvaneView::~CQuorvaneView()
 {
-    settings.WriteInt(kSysSection, kBkColorKey, static_cast<int>(bkColor));
+    settings.WriteInt(Setting::SysBkColor, static_cast<int>(bkColor));
+}
+
+bool CQuorvaneView::rewriteBackgroundColour()
+{
+    SettingsFile file;
+    return file.WriteInt(Setting::SysBkColor, file.ReadInt(Setting::SysBkColor));
 }
 
 void CQuorvaneView::loadMeterConfiguration()
 {
-    configuration = MeterConfiguration::read(settings);
+    configuration.load(settings);
 }
 
 bool CQuorvaneView::handles(int commandId)

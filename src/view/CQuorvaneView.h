@@ -5,23 +5,27 @@
 
 #include <QWidget>
 
-// The main window's central view. It owns the meter configuration, the chart
-// display range and the background colour, and will host the working
-// surfaces (meter panel, monitoring panel, meter manager).
+// The main window's central view. It keeps the meter configuration (held by
+// the application, which the line follows), the chart display range and the
+// background colour, and will host the working surfaces (meter panel,
+// monitoring panel, meter manager).
 //
 // Constructing a view reads the chart range and the background colour;
 // destroying it writes the background colour back. The meter configuration is
-// read when the main window installs the view (loadMeterConfiguration), so a
-// view made only for its side effect on the settings file reads no more.
+// read when the main window installs the view (loadMeterConfiguration).
 class CQuorvaneView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit CQuorvaneView(QWidget *parent = nullptr);
+    explicit CQuorvaneView(MeterConfiguration &meters, QWidget *parent = nullptr);
     ~CQuorvaneView() override;
 
     void loadMeterConfiguration();
     const MeterConfiguration &meterConfiguration() const { return configuration; }
+
+    // Writes the background colour the settings file holds back into it, as
+    // every language switch does (a missing key is written as 0).
+    static bool rewriteBackgroundColour();
 
     // 0x00BBGGRR, red in the low byte.
     quint32 backgroundColour() const { return bkColor; }
@@ -38,7 +42,7 @@ protected:
 
 private:
     SettingsFile settings;
-    MeterConfiguration configuration;
+    MeterConfiguration &configuration;
     double chartMin = 0.0;
     double chartMax = 0.0;
     quint32 bkColor = 0;

@@ -3,6 +3,7 @@
 #include "CMainFrame.h"
 #include "DataDirectory.h"
 #include "FrameCommands.h"
+#include "MeterLine.h"
 #include "QuorvaneApplication.h"
 #include "RecordingPrompts.h"
 #include "SettingsFile.h"

@@ -5,9 +5,15 @@
 #include "LineTimers.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
 
 namespace {
 
@@ -28,6 +34,31 @@ void click(QDialog *dialog, const char *name)
 {
     QTest::mouseClick(dialog->findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton);
 }
+
+// While it lives, no file of the process may grow past `bytes`: the writing
+// of a larger file fails part-way, as on a full disk, even for root.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old);
+        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = old;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    struct rlimit old {};
+    void (*oldHandler)(int) = SIG_DFL;
+};
 
 struct Choice {
     int port = 0;
@@ -215,14 +246,14 @@ private slots:
         frame->onCommand(CommandId::CommConfig);
         QCOMPARE(commConfigLines(fixture.settingsBytes()), stored);
         QCOMPARE(frame->portSettings().portText, QStringLiteral("COM%1").arg(port + 1));
-        QVERIFY(frame->serialLink().isOpen());
-        QVERIFY(terminal.path.endsWith(frame->serialLink().devicePath()));
+        QVERIFY(frame->line().isOpen());
+        QVERIFY(terminal.path.endsWith(frame->line().devicePath()));
         if (refused) {
             QCOMPARE(fixture.prompts.shown.size(), 1);
             QCOMPARE(fixture.prompts.shown.first().text,
                      QStringLiteral("设置通讯端口参数失败！\n 请重新设置"));
             QCOMPARE(fixture.prompts.shown.first().caption, QStringLiteral("配置错误"));
-            QVERIFY(!frame->lineTimers().isActive(TimerId::PollTimer));
+            QVERIFY(!frame->line().timerActive(TimerId::PollTimer));
         }
     }
 
@@ -248,18 +279,78 @@ private slots:
         fixture.set(QStringLiteral("Ports"), QStringLiteral("COM2"),
                     fixture.home.filePath(QStringLiteral("gone")));
         CMainFrame *frame = fixture.start();
-        QVERIFY(frame->lineTimers().isActive(TimerId::PollTimer));
+        QVERIFY(frame->line().timerActive(TimerId::PollTimer));
         WhenModalShown interact([&](QDialog *dialog) { choose(dialog, {1, 11, 4, 0, 2}); });
         frame->onCommand(CommandId::CommConfig);
         QCOMPARE(fixture.prompts.shown.size(), 1);
         QCOMPARE(fixture.prompts.shown.first().kind, RecordingPrompts::Kind::Error);
         QCOMPARE(fixture.prompts.shown.first().text, text);
         QCOMPARE(fixture.prompts.shown.first().caption, caption);
-        QVERIFY(!frame->serialLink().isOpen());
+        QVERIFY(!frame->line().isOpen());
         for (int id : {TimerId::PollTimer, TimerId::ProbeTimer, TimerId::ReadAllTimer, TimerId::WriteTimer})
-            QVERIFY(!frame->lineTimers().isActive(id));
+            QVERIFY(!frame->line().timerActive(id));
         // Stored all the same, to be tried again at the next start.
         QCOMPARE(fixture.settings().ReadInt(QStringLiteral("CommConfig"), QStringLiteral("comname")), 2);
+    }
+
+    void unwritable_settings_file_is_reported_data()
+    {
+        QTest::addColumn<int>("lang");
+        QTest::addColumn<bool>("unreadable");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("the disk is full, Chinese") << 0 << false << "无法写入设置文件：\n%1"
+                                                   << "错误";
+        QTest::newRow("the file cannot be read, English")
+            << 1 << true << "Cannot write the settings file:\n%1"
+            << "Error";
+    }
+    void unwritable_settings_file_is_reported()
+    {
+        QFETCH(int, lang);
+        QFETCH(bool, unreadable);
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
+        QuietTerminal terminal;
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(lang));
+        fixture.set(QStringLiteral("Ports"), QStringLiteral("COM1"), terminal.path);
+        CMainFrame *frame = fixture.start();
+        QVERIFY(fixture.prompts.shown.isEmpty());
+        if (unreadable) {
+            // A directory under the file's name: nobody, root included, can
+            // read it or rename a file over it.
+            QVERIFY(QFile::remove(fixture.settingsPath()));
+            QVERIFY(QDir().mkdir(fixture.settingsPath()));
+        }
+        {
+            // The rewritten file is at least as long as the old one, while
+            // the port's small lock file still fits.
+            std::optional<FileSizeLimit> full;
+            if (!unreadable)
+                full.emplace(rlim_t(fixture.settingsBytes().size() - 1));
+            WhenModalShown interact([&](QDialog *dialog) { choose(dialog, {0, 13, 4, 0, 2}); });
+            frame->onCommand(CommandId::CommConfig);
+        }
+        const QString expected = text.arg(QDir::toNativeSeparators(fixture.settingsPath()));
+        QVERIFY(!fixture.prompts.shown.isEmpty());
+        QCOMPARE(fixture.prompts.shown.first().kind, RecordingPrompts::Kind::Error);
+        QCOMPARE(fixture.prompts.shown.first().text, expected);
+        QCOMPARE(fixture.prompts.shown.first().caption, caption);
+        // One report for the six keys; the new settings apply all the same.
+        qsizetype reports = 0;
+        for (const RecordingPrompts::Shown &shown : fixture.prompts.shown)
+            reports += shown.text == expected;
+        QCOMPARE(reports, 1);
+        QCOMPARE(frame->portSettings().baudText, QStringLiteral("19200"));
+        if (unreadable) {
+            QVERIFY(QFileInfo(fixture.settingsPath()).isDir());
+        } else {
+            QCOMPARE(fixture.prompts.shown.size(), 1);
+            QVERIFY(frame->line().isOpen());
+            QCOMPARE(fixture.settings().ReadInt(QStringLiteral("CommConfig"), QStringLiteral("baudrate")),
+                     11);
+        }
     }
 
     void reopening_stops_every_line_activity()
@@ -270,15 +361,14 @@ private slots:
         fixture.set(QStringLiteral("Ports"), QStringLiteral("COM1"), first.path);
         fixture.set(QStringLiteral("Ports"), QStringLiteral("COM2"), second.path);
         CMainFrame *frame = fixture.start();
-        // The line went quiet: the scheduler is probing.
-        frame->transactionScheduler().StartTimer(TimerId::ProbeTimer, 300);
-        frame->stopTimer(TimerId::PollTimer);
+        // Nobody answers on the first line: it goes to probing.
+        QTRY_VERIFY_WITH_TIMEOUT(frame->line().timerActive(TimerId::ProbeTimer), 20000);
         WhenModalShown interact([&](QDialog *dialog) { choose(dialog, {1, 11, 4, 0, 2}); });
         frame->onCommand(CommandId::CommConfig);
         QVERIFY(fixture.prompts.shown.isEmpty());
-        QVERIFY(frame->lineTimers().isActive(TimerId::PollTimer));
-        QVERIFY(!frame->lineTimers().isActive(TimerId::ProbeTimer));
-        QVERIFY(second.path.endsWith(frame->serialLink().devicePath()));
+        QVERIFY(frame->line().timerActive(TimerId::PollTimer));
+        QVERIFY(!frame->line().timerActive(TimerId::ProbeTimer));
+        QVERIFY(second.path.endsWith(frame->line().devicePath()));
     }
 
     void dialog_speaks_the_application_language()

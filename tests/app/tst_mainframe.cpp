@@ -5,7 +5,6 @@
 #include "FrameCommands.h"
 #include "HelpManual.h"
 #include "LineTimers.h"
-#include "ProcessLanguage.h"
 
 #include <QDir>
 #include <QLabel>
@@ -105,7 +104,7 @@ private slots:
         showMenus(frame);
         QCOMPARE(frame->commands()->attachedMenu(), resource);
         QCOMPARE(attachedMenuBar(frame), expected);
-        QCOMPARE(processLanguage(), lang);
+        QCOMPARE(fixture.application->language().index(), lang);
     }
 
     void view_items_follow_the_bars()
@@ -215,8 +214,7 @@ private slots:
         fixture.menuItem(CommandId::English)->trigger();
         QCOMPARE(frame->commands()->attachedMenu(), ResourceId::EnglishMenu);
         QCOMPARE(frame->language(), 1);
-        QCOMPARE(fixture.application->language, 1);
-        QCOMPARE(processLanguage(), 1);
+        QCOMPARE(fixture.application->language().index(), 1);
         QCOMPARE(frame->windowTitle(), QStringLiteral("Tarvex Communication"));
         QCOMPARE(frame->findChild<QLabel *>(QStringLiteral("messagePane"))->text(), QStringLiteral("Ready"));
         showMenus(frame);
@@ -231,6 +229,37 @@ private slots:
         QCOMPARE(frame->commands()->attachedMenu(), ResourceId::ChineseMenu);
         showMenus(frame);
         QCOMPARE(attachedMenuBar(frame), kChineseMenu);
+    }
+
+    void language_that_cannot_be_stored_at_exit_is_reported_data()
+    {
+        QTest::addColumn<int>("lang");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Chinese") << 0 << "无法写入设置文件：\n%1"
+                                 << "错误";
+        QTest::newRow("English") << 1 << "Cannot write the settings file:\n%1"
+                                 << "Error";
+    }
+    void language_that_cannot_be_stored_at_exit_is_reported()
+    {
+        QFETCH(int, lang);
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(lang));
+        QVERIFY(fixture.start());
+        fixture.prompts.clear(); // the default port may not open here
+        // A directory under the settings file's name cannot be read, even by
+        // root, so the write is refused.
+        QVERIFY(QFile::remove(fixture.settingsPath()));
+        QVERIFY(QDir().mkdir(fixture.settingsPath()));
+        fixture.application->ExitInstance();
+        QCOMPARE(fixture.prompts.shown.size(), 1);
+        QCOMPARE(fixture.prompts.shown.first().kind, RecordingPrompts::Kind::Error);
+        QCOMPARE(fixture.prompts.shown.first().text,
+                 text.arg(QDir::toNativeSeparators(fixture.settingsPath())));
+        QCOMPARE(fixture.prompts.shown.first().caption, caption);
     }
 
     void switching_to_the_language_in_use_only_retitles()
@@ -405,7 +434,7 @@ private slots:
         QCOMPARE(fixture.prompts.shown.first().kind, RecordingPrompts::Kind::Error);
         QCOMPARE(fixture.prompts.shown.first().text, text);
         QCOMPARE(fixture.prompts.shown.first().caption, caption);
-        QVERIFY(!frame->lineTimers().isActive(TimerId::PollTimer));
+        QVERIFY(!frame->line().timerActive(TimerId::PollTimer));
     }
 
     void data_directory_that_cannot_be_made_is_reported()
@@ -447,11 +476,11 @@ private slots:
         fixture.set(QStringLiteral("Ports"), QStringLiteral("COM1"), terminal.path);
         fixture.set(QStringLiteral("CommConfig"), QStringLiteral("bytesize"), QStringLiteral("4"));
         CMainFrame *frame = fixture.start();
-        QVERIFY(frame->serialLink().isOpen());
+        QVERIFY(frame->line().isOpen());
         QCOMPARE(fixture.prompts.shown.size(), 1);
         QCOMPARE(fixture.prompts.shown.first().kind, RecordingPrompts::Kind::Error);
         QCOMPARE(fixture.prompts.shown.first().text, QStringLiteral("设置通讯端口参数失败！\n 请重新设置"));
-        QVERIFY(!frame->lineTimers().isActive(TimerId::PollTimer));
+        QVERIFY(!frame->line().timerActive(TimerId::PollTimer));
     }
 
     void port_opened_at_start_starts_polling()
@@ -462,9 +491,9 @@ private slots:
         fixture.set(QStringLiteral("MeterConfig"), QStringLiteral("samplingtime"), QStringLiteral("500"));
         CMainFrame *frame = fixture.start();
         QVERIFY(fixture.prompts.shown.isEmpty());
-        QVERIFY(frame->lineTimers().isActive(TimerId::PollTimer));
-        QCOMPARE(frame->lineTimers().period(TimerId::PollTimer), 500);
-        QVERIFY(terminal.path.endsWith(frame->serialLink().devicePath()));
+        QVERIFY(frame->line().timerActive(TimerId::PollTimer));
+        QCOMPARE(frame->line().timerPeriod(TimerId::PollTimer), 500);
+        QVERIFY(terminal.path.endsWith(frame->line().devicePath()));
     }
 
     void status_bar_panes()

@@ -1,7 +1,7 @@
 #include "FrameTestSupport.h"
 
 #include "CommandIds.h"
-#include "LineTimers.h"
+#include "MeterLine.h"
 #include "MeterSimProcess.h"
 #include "PortNames.h"
 #include "SerialLink.h"
@@ -82,7 +82,7 @@ private slots:
         QCOMPARE(seen, (QSet<QString>{"01", "02", "03", "04", "05"}));
         // The first answer after the poll starts is discarded; the next round
         // stores every meter's value.
-        const auto &values = frame->transactionScheduler().LiveValueTable;
+        const auto &values = frame->line().liveValues().values();
         QTRY_VERIFY_WITH_TIMEOUT(
             std::all_of(values.begin() + 1, values.begin() + 6, [](double value) { return value != -500.0; }),
             60000);
@@ -109,16 +109,21 @@ private slots:
                  qPrintable(sim.errorText()));
         CMainFrame *frame = fixture.start();
         QVERIFY(sim.waitForRequests(1));
-        frame->readAllParameters(3);
-        QVERIFY(frame->progressExists());
+        // The value panel's context menu picks the meter, then sends 32790.
+        frame->line().selectMeter(3);
+        frame->onCommand(CommandId::ReadAllParameters);
+        QVERIFY(frame->progressShown());
+        // A second command while the read runs only shows its progress.
+        frame->onCommand(CommandId::ReadAllParameters);
+        QVERIFY(frame->progressShown());
         // Type 1 of the supplied database: 34 parameters, the first "Set
         // Value" with one decimal place and the simulator's default 500.
         QTRY_COMPARE_WITH_TIMEOUT(frame->lastParameters().parameterCount, 34, 60000);
         QCOMPARE(frame->lastParameters().names[0], QStringLiteral("Set Value"));
         QCOMPARE(frame->lastParameters().values[0], QStringLiteral("50.0"));
-        QVERIFY(!frame->progressExists());
+        QVERIFY(!frame->progressShown());
         QVERIFY(fixture.prompts.shown.isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(frame->lineTimers().isActive(TimerId::PollTimer), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->line().timerActive(TimerId::PollTimer), 60000);
     }
 
     void termination_signal_closes_the_program_data()

@@ -23,11 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray raw(reinterpret_cast<const char *>(data), qsizetype(size));
     // The first line of the input doubles as a section and key name.
     const QString name = QString::fromUtf8(raw.left(raw.indexOf('\n'))).left(20);
-    settings.ReadSetting(QStringLiteral("Programme"), QStringLiteral("Lang"));
+    settings.ReadSetting(Setting::Lang);
     settings.ReadSetting(name, name);
 
     const QString value = QString::fromUtf8(raw.right(40));
-    if (!settings.WriteSetting(QStringLiteral("CommConfig"), QStringLiteral("comname"), value))
+    if (!settings.WriteSetting(Setting::ComName, value))
         return 0;
     QString expected = value;
     expected.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));

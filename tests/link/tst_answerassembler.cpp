@@ -1,3 +1,4 @@
+#include "FrameBytes.h"
 #include "AnswerAssembler.h"
 
 #include <QTest>
@@ -6,21 +7,11 @@ namespace {
 
 using Chunks = QList<QByteArray>;
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
 ModbusRequest requestOf(const QByteArray &bytes)
 {
     ModbusRequest request{};
     std::copy_n(bytes.begin(), request.size(), request.begin());
     return request;
-}
-
-QByteArray bytesOf(const ReceiveBuffer &buffer)
-{
-    return QByteArray(reinterpret_cast<const char *>(buffer.data()), qsizetype(buffer.size()));
 }
 
 // The receive buffer of an answer: the answer, then zeros.
@@ -46,6 +37,8 @@ private slots:
     void bytesWithoutRequestAreIgnored();
     void aNewRequestForgetsTheLastAnswer();
     void bytesAfterTheAnswerAreDropped();
+    void acceptingALoneCopy_data();
+    void acceptingALoneCopy();
 };
 
 void TestAnswerAssembler::gathersOneAnswer_data()
@@ -82,8 +75,8 @@ void TestAnswerAssembler::gathersOneAnswer_data()
         << read << Chunks{read, hex(kReadException)} << false << true << hex(kReadException);
     QTest::newRow("lone copy of a write waits: it may be an echo")
         << write << Chunks{write} << false << false << QByteArray();
-    QTest::newRow("lone copy of a write is the answer once the line is quiet")
-        << write << Chunks{write} << true << true << write;
+    QTest::newRow("lone copy of a write still waits when the line goes quiet: the meter may answer late")
+        << write << Chunks{write} << true << false << QByteArray();
     QTest::newRow("second copy of a write makes the first one the echo")
         << write << Chunks{write, write} << false << true << write;
     QTest::newRow("write echo then exception answer")
@@ -160,4 +153,36 @@ void TestAnswerAssembler::bytesAfterTheAnswerAreDropped()
 }
 
 QTEST_GUILESS_MAIN(TestAnswerAssembler)
+
+// At the end of a write's answer time the owner settles what has come.
+void TestAnswerAssembler::acceptingALoneCopy_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<bool>("complete");
+    const QByteArray read = hex(kRead);
+    const QByteArray write = hex(kWrite);
+    QTest::newRow("a lone copy of a write is its answer") << write << write << true;
+    QTest::newRow("a copy and part of a second one is no lone copy")
+        << write << write + write.left(3) << false;
+    QTest::newRow("a copy and an exception are echo and answer")
+        << write << write + hex(kWriteException) << false;
+    QTest::newRow("the echo of a read is never its answer") << read << read << false;
+    QTest::newRow("nothing received stays nothing") << write << QByteArray() << false;
+}
+
+void TestAnswerAssembler::acceptingALoneCopy()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, received);
+    QFETCH(bool, complete);
+    AnswerAssembler assembler;
+    assembler.start(requestOf(request));
+    assembler.feed(reinterpret_cast<const std::uint8_t *>(received.constData()),
+                   std::size_t(received.size()));
+    assembler.lineSilent();
+    assembler.acceptLoneCopy();
+    QCOMPARE(bytesOf(assembler.answer()) == padded(request), complete);
+}
+
 #include "tst_answerassembler.moc"

@@ -1,3 +1,4 @@
+#include "FrameBytes.h"
 #include "ModbusFrame.h"
 #include "SimOptions.h"
 #include "SimulatedMeters.h"
@@ -5,20 +6,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-QByteArray withCrc(QByteArray frame)
-{
-    const auto crc =
-        Crc16(reinterpret_cast<const std::uint8_t *>(frame.constData()), std::size_t(frame.size()));
-    frame.append(char(crc[0]));
-    frame.append(char(crc[1]));
-    return frame;
-}
 
 // The check bytes of the frame with the last one inverted.
 QByteArray withWrongCrc(const QByteArray &frame)

@@ -1,17 +1,16 @@
 #include "CommandIds.h"
+#include "FakeSchedulerHost.h"
+#include "FrameBytes.h"
+#include "Language.h"
 #include "LinkTexts.h"
+#include "LiveValueTable.h"
 #include "ModbusFrame.h"
 #include "ParameterData.h"
-#include "RecordingPrompts.h"
 #include "RequestChannel.h"
-#include "SchedulerHost.h"
 #include "Texts.h"
 #include "TransactionScheduler.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <cmath>
@@ -22,6 +21,7 @@
 namespace {
 
 using namespace TimerId;
+using Activity = TransactionScheduler::Activity;
 
 // Every request as the bytes the link would put on the wire.
 class FakeLink : public RequestChannel {
@@ -30,60 +30,13 @@ public:
     {
         sent.append(BuildRequest(address, function, reg, value));
     }
+    int lastResponseMs() const override { return 12; }
     QList<ModbusRequest> sent;
 };
 
-class FakeHost : public SchedulerHost {
-public:
-    void startTimer(int id, int periodMs) override { running[id] = periodMs; }
-    void stopTimer(int id) override { running.erase(id); }
-    void setStatusText(const QString &text) override { status.append(text); }
-    Prompts &prompts() override { return shownPrompts; }
-    int language() const override { return lang; }
-    QDateTime now() const override { return QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)); }
-    void createProgress() override
-    {
-        ++progressShown;
-        progress = true;
-    }
-    bool progressExists() const override { return progress; }
-    void destroyProgress() override { progress = false; }
-    void setProgressRange(int low, int high) override { progressRange = {low, high}; }
-    void setProgressPos(int pos) override { progressPositions.append(pos); }
-    void setProgressText(const QString &prefix, int pos) override
-    {
-        progressTexts.append(prefix + QString::number(pos));
-    }
-    bool parameterDialogExists() const override { return dialogOpen; }
-    void showParameters(const ParameterDisplay &display) override { shown.append(display); }
-    int meterType() const override { return type; }
-    QString dataDirectory() const override { return directory; }
-
-    std::map<int, int> running; // timer id -> period
-    QStringList status;
-    RecordingPrompts shownPrompts;
-    int lang = 1;
-    bool progress = false;
-    int progressShown = 0;
-    QPair<int, int> progressRange;
-    QList<int> progressPositions;
-    QStringList progressTexts;
-    bool dialogOpen = false;
-    QList<ParameterDisplay> shown;
-    int type = 1;
-    QString directory;
-};
-
-ReceiveBuffer frame(QByteArray bytes, bool appendCrc = true)
+ReceiveBuffer frame(const QByteArray &bytes, bool appendCrc = true)
 {
-    if (appendCrc) {
-        const auto crc =
-            Crc16(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
-        bytes.append(char(crc[0])).append(char(crc[1]));
-    }
-    ReceiveBuffer buffer{};
-    std::copy(bytes.begin(), bytes.end(), buffer.begin());
-    return buffer;
+    return bufferOf(appendCrc ? withCrc(bytes) : bytes);
 }
 
 QByteArray bytes(std::initializer_list<int> values)
@@ -107,42 +60,79 @@ ReceiveBuffer exceptionAnswer(int address, int function)
 
 ReceiveBuffer echoOf(const ModbusRequest &request)
 {
-    return frame(QByteArray(reinterpret_cast<const char *>(request.data()), 8), false);
+    return bufferOf(bytesOf(request));
 }
 
-// A system database with: type 1, three parameters (position 1 listed twice,
-// the later row wins; a row beyond the count); type 2 without parameters;
-// type 3 claiming more than the menu can hold; type 4 with two parameters.
-void writeSystemDatabase(const QString &directory)
+ParameterMenu menu(int count, const QList<std::tuple<const char *, const char *, bool>> &rows)
 {
-    const QString connection = QStringLiteral("tst_transactionscheduler");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(directory + QStringLiteral("/qlvmsys.db"));
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        const char *statements[] = {
-            "CREATE TABLE METERTYPE (ID INTEGER, METERTYPE TEXT, ISACTIVE INTEGER, CHANNELS INTEGER, "
-            "MENUAMOUNT INTEGER)",
-            "CREATE TABLE YbParaMenu (ID INTEGER, ParaMenu_Type INTEGER, ParaMenu_Cmd INTEGER, "
-            "ParaMenu_CaptionC TEXT, ParaMenu_CaptionE TEXT, ParaMenu_Dot INTEGER, ParaMenu_Default INTEGER)",
-            "INSERT INTO METERTYPE VALUES (1, 'A', 1, 1, 3), (2, 'B', 1, 1, 0), (3, 'C', 1, 1, 60), "
-            "(4, 'D', 1, 1, 2)",
-            "INSERT INTO YbParaMenu VALUES (1, 1, 0, '设定值', 'Set Value', 1, 0), "
-            "(2, 1, 1, '旧', 'Old', 1, 0), (3, 1, 2, '下限', 'Low Limit', 1, 0), "
-            "(4, 1, 1, '报警方式', 'Alarm Mode', 0, 0), (5, 1, 3, '多余', 'Extra', 0, 0), "
-            "(6, 4, 0, '地址', 'Address', 0, 0), (7, 4, 1, '小数', 'Decimal', 1, 0)",
-        };
-        for (const char *statement : statements)
-            QVERIFY2(q.exec(QString::fromUtf8(statement)), qPrintable(q.lastError().text()));
+    ParameterMenu m;
+    m.count = count;
+    for (int k = 0; k < rows.size(); ++k) {
+        const auto &[zh, en, oneDecimal] = rows[k];
+        m.captionC[k] = QString::fromUtf8(zh);
+        m.captionE[k] = QString::fromUtf8(en);
+        m.oneDecimal[k] = oneDecimal;
     }
-    QSqlDatabase::removeDatabase(connection);
+    return m;
+}
+
+// The catalogue's menus: type 1 with three parameters; type 2 without
+// parameters; type 3 claiming more than a menu can hold; type 4 with two.
+std::optional<ParameterMenu> menuOf(int type)
+{
+    switch (type) {
+    case 1:
+        return menu(
+            3,
+            {{"设定值", "Set Value", true}, {"报警方式", "Alarm Mode", false}, {"下限", "Low Limit", true}});
+    case 2:
+        return menu(0, {});
+    case 3:
+        return menu(60, {});
+    case 4:
+        return menu(2, {{"地址", "Address", false}, {"小数", "Decimal", true}});
+    default:
+        return std::nullopt;
+    }
 }
 
 struct Rig {
     FakeLink link;
-    FakeHost host;
-    TransactionScheduler scheduler{link, host};
+    FakeSchedulerHost host;
+    LiveValueTable values;
+    Language language{1};
+    TransactionScheduler scheduler{link, host, values, language, menuOf};
+    int type = 1;
+
+    // What the scheduler told its windows.
+    QStringList status;
+    bool progress = false;
+    int progressShown = 0;
+    QPair<int, int> progressRange;
+    QList<int> progressPositions;
+    QStringList progressTexts;
+    QList<ParameterDisplay> shown;
+
+    Rig()
+    {
+        QObject::connect(&scheduler, &TransactionScheduler::statusText,
+                         [this](const QString &t) { status << t; });
+        QObject::connect(&scheduler, &TransactionScheduler::progressStarted,
+                         [this](const QString &, int high) {
+                             progress = true;
+                             ++progressShown;
+                             progressRange = {0, high};
+                             progressPositions.append(0);
+                         });
+        QObject::connect(&scheduler, &TransactionScheduler::progressMoved,
+                         [this](const QString &prefix, int pos) {
+                             progressPositions.append(pos);
+                             progressTexts.append(prefix + QString::number(pos));
+                         });
+        QObject::connect(&scheduler, &TransactionScheduler::progressEnded, [this] { progress = false; });
+        QObject::connect(&scheduler, &TransactionScheduler::parametersRead,
+                         [this](const ParameterDisplay &display) { shown.append(display); });
+    }
 
     ModbusRequest lastSent() const { return link.sent.isEmpty() ? ModbusRequest{} : link.sent.last(); }
     // Address and register of the last request.
@@ -153,16 +143,17 @@ struct Rig {
     void startMonitoring(int first, int last)
     {
         scheduler.setAddressRange(first, last);
-        scheduler.StartTimer(PollTimer, scheduler.samplingTime());
+        scheduler.startMonitoring();
     }
+    bool readAllParameters(int address) { return scheduler.readAllParameters(address, type); }
     // Reads all parameters of the meter at `address`, answering each request
     // with `values` (the discarded first answer included).
-    void readAll(int address, const QList<int> &values)
+    void readAll(int address, const QList<int> &answers)
     {
-        scheduler.readAllParameters(address);
+        readAllParameters(address);
         tick(ReadAllTimer);
-        answerLast(values.value(0));
-        for (int value : values) {
+        answerLast(answers.value(0));
+        for (int value : answers) {
             tick(ReadAllTimer);
             answerLast(value);
         }
@@ -207,37 +198,27 @@ using Scenario = std::function<void(Rig &)>;
 
 Q_DECLARE_METATYPE(Scenario)
 Q_DECLARE_METATYPE(ReceiveBuffer)
+Q_DECLARE_METATYPE(TransactionScheduler::Activity)
 
 class TestTransactionScheduler : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dataDir;
     std::unique_ptr<Rig> rig;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(dataDir.isValid());
-        writeSystemDatabase(dataDir.path());
-    }
-
-    void init()
-    {
-        rig = std::make_unique<Rig>();
-        rig->host.directory = dataDir.path();
-    }
+    void init() { rig = std::make_unique<Rig>(); }
 
     void liveValuesBeforeAnyAnswer()
     {
         for (int address = 0; address < 64; ++address)
-            QCOMPARE(rig->scheduler.LiveValueTable[address], address < 25 ? -500.0 : 0.0);
+            QCOMPARE(rig->values[address], address < 25 ? -500.0 : 0.0);
     }
 
     void stateTable_data()
     {
         QTest::addColumn<Scenario>("scenario");
         QTest::addColumn<QList<int>>("timers");
-        QTest::addColumn<int>("receiveMode");
+        QTest::addColumn<Activity>("activity");
         QTest::addColumn<qsizetype>("errors");
 
         const auto monitoring = [](Rig &r) { r.startMonitoring(1, 3); };
@@ -248,43 +229,43 @@ private slots:
         };
         const auto reading = [=](Rig &r) {
             monitoring(r);
-            r.scheduler.readAllParameters(2);
+            r.readAllParameters(2);
         };
         const auto writing = [=](Rig &r) {
             r.readAll(2, {10, 20, 30});
             r.scheduler.startWrite(writeList({{0, 1.5}}));
         };
         QTest::newRow("idle, port configured -> monitoring")
-            << Scenario(monitoring) << QList<int>{PollTimer} << 1 << qsizetype(0);
+            << Scenario(monitoring) << QList<int>{PollTimer} << Activity::Monitoring << qsizetype(0);
         QTest::newRow("monitoring, missing answer -> probing, no message box")
-            << Scenario(silentPoll) << QList<int>{ProbeTimer} << 1 << qsizetype(0);
+            << Scenario(silentPoll) << QList<int>{ProbeTimer} << Activity::Probing << qsizetype(0);
         QTest::newRow("probing, any answer -> monitoring") << Scenario([=](Rig &r) {
             silentPoll(r);
             r.tick(ProbeTimer);
             r.answer(ReceiveBuffer{});
             r.tick(ProbeTimer);
-        }) << QList<int>{PollTimer} << 1 << qsizetype(0);
+        }) << QList<int>{PollTimer} << Activity::Monitoring << qsizetype(0);
         QTest::newRow("monitoring, read-all command -> reading")
-            << Scenario(reading) << QList<int>{ReadAllTimer} << 3 << qsizetype(0);
+            << Scenario(reading) << QList<int>{ReadAllTimer} << Activity::Reading << qsizetype(0);
         QTest::newRow("reading, all values stored -> monitoring") << Scenario([](Rig &r) {
             r.readAll(2, {10, 20, 30});
-        }) << QList<int>{PollTimer} << 1 << qsizetype(0);
+        }) << QList<int>{PollTimer} << Activity::Monitoring << qsizetype(0);
         QTest::newRow("reading, missing answer -> probing with a message box") << Scenario([=](Rig &r) {
             reading(r);
             r.tick(ReadAllTimer);
             r.tick(ReadAllTimer);
-        }) << QList<int>{ProbeTimer} << 2 << qsizetype(1);
+        }) << QList<int>{ProbeTimer} << Activity::Probing << qsizetype(1);
         QTest::newRow("monitoring, write confirmed -> writing")
-            << Scenario(writing) << QList<int>{WriteTimer} << 1 << qsizetype(0);
+            << Scenario(writing) << QList<int>{WriteTimer} << Activity::Writing << qsizetype(0);
         QTest::newRow("writing, last write echoed -> monitoring") << Scenario([=](Rig &r) {
             writing(r);
             r.echoEachWrite(2);
-        }) << QList<int>{PollTimer} << 1 << qsizetype(0);
+        }) << QList<int>{PollTimer} << Activity::Monitoring << qsizetype(0);
         QTest::newRow("writing, missing answer -> probing with a message box") << Scenario([=](Rig &r) {
             writing(r);
             r.tick(WriteTimer);
             r.tick(WriteTimer);
-        }) << QList<int>{ProbeTimer} << 2 << qsizetype(1);
+        }) << QList<int>{ProbeTimer} << Activity::Probing << qsizetype(1);
     }
 
     void stateTable()
@@ -293,7 +274,7 @@ private slots:
         QFETCH(QList<int>, timers);
         scenario(*rig);
         QCOMPARE(rig->runningTimers(), timers);
-        QTEST(rig->scheduler.receiveMode, "receiveMode");
+        QTEST(rig->scheduler.activity(), "activity");
         QTEST(rig->host.shownPrompts.count(RecordingPrompts::Kind::Error), "errors");
     }
 
@@ -305,7 +286,7 @@ private slots:
         rig->tick(PollTimer);
         rig->tick(PollTimer);
         QCOMPARE(rig->host.running[ProbeTimer], 300);
-        rig->scheduler.readAllParameters(1);
+        rig->readAllParameters(1);
         QCOMPARE(rig->host.running[ReadAllTimer], 300);
         rig->scheduler.stopAll();
         rig->scheduler.startWrite(writeList({{0, 1}}));
@@ -346,24 +327,23 @@ private slots:
         rig->startMonitoring(30, 30);
         rig->tick(PollTimer);
         rig->answerLast(123);
-        QCOMPARE(rig->scheduler.LiveValueTable[30], 0.0);
-        QCOMPARE(rig->host.status.last(),
+        QCOMPARE(rig->values[30], 0.0);
+        QCOMPARE(rig->status.last(),
                  QStringLiteral("2024-05-06;07:08:09\nCurrent address of meter read is 30 #"));
         rig->tick(PollTimer);
         rig->answerLast(-123);
-        QCOMPARE(rig->scheduler.LiveValueTable[30], -12.3);
-        QCOMPARE(rig->scheduler.liveReading.address, 30);
-        QCOMPARE(rig->scheduler.liveReading.value, -12.3);
+        QCOMPARE(rig->values[30], -12.3);
+        QCOMPARE(rig->values.liveReading().address, 30);
+        QCOMPARE(rig->values.liveReading().value, -12.3);
     }
 
     void statusTextInChinese()
     {
-        rig->host.lang = 0;
+        rig->language.set(0);
         rig->startMonitoring(7, 7);
         rig->tick(PollTimer);
         rig->answerLast(1);
-        QCOMPARE(rig->host.status.last(),
-                 QStringLiteral("2024-05-06;07:08:09\n当前读取得到的仪表地址为 07 #"));
+        QCOMPARE(rig->status.last(), QStringLiteral("2024-05-06;07:08:09\n当前读取得到的仪表地址为 07 #"));
     }
 
     void pollsTheRangeInTurn()
@@ -377,14 +357,13 @@ private slots:
             rig->answerLast(10 * i);
         }
         QCOMPARE(polled, (QList<int>{1, 2, 3, 1, 2}));
-        QCOMPARE(rig->scheduler.LiveValueTable[3], 2.0);
-        QCOMPARE(rig->scheduler.LiveValueTable[1], 3.0);
+        QCOMPARE(rig->values[3], 2.0);
+        QCOMPARE(rig->values[1], 3.0);
     }
 
     void startEqualToEndAlwaysPollsStart()
     {
         rig->startMonitoring(5, 5);
-        rig->scheduler.nextAddress = 9;
         for (int i = 0; i < 3; ++i) {
             rig->tick(PollTimer);
             QCOMPARE(rig->lastRead().first, 5);
@@ -405,10 +384,11 @@ private slots:
     {
         QFETCH(int, responder);
         rig->startMonitoring(2, 4);
-        rig->scheduler.skipNextAnswer = 0;
+        rig->tick(PollTimer);
+        rig->answerLast(0); // the first answer after the start is discarded
         rig->tick(PollTimer);
         rig->answer(readAnswer(responder, 55));
-        QCOMPARE(rig->scheduler.LiveValueTable[responder], 5.5);
+        QCOMPARE(rig->values[responder], 5.5);
         rig->tick(PollTimer);
         QTEST(rig->lastRead().first, "nextPoll");
     }
@@ -443,13 +423,11 @@ private slots:
     void probesTheRangeUntilAnAnswer()
     {
         rig->startMonitoring(31, 33);
-        rig->scheduler.skipNextAnswer = 0;
         rig->tick(PollTimer);
         rig->answerLast(10);
         rig->tick(PollTimer); // to meter 32, silent
         rig->tick(PollTimer);
-        QCOMPARE(rig->host.status.last(),
-                 QStringLiteral("2024-05-06;07:08:09\nCommunication is interrupted!"));
+        QCOMPARE(rig->status.last(), QStringLiteral("2024-05-06;07:08:09\nCommunication is interrupted!"));
         QList<int> probed;
         for (int i = 0; i < 3; ++i) {
             rig->tick(ProbeTimer);
@@ -457,14 +435,13 @@ private slots:
         }
         QCOMPARE(probed, (QList<int>{33, 31, 32}));
         for (int meter : {31, 32, 33})
-            QCOMPARE(rig->scheduler.LiveValueTable[meter], -500.0);
+            QCOMPARE(rig->values[meter], -500.0);
         QVERIFY(rig->host.shownPrompts.shown.isEmpty());
 
         rig->answerLast(77); // meter 32 is back
-        QCOMPARE(rig->scheduler.LiveValueTable[32], 7.7);
+        QCOMPARE(rig->values[32], 7.7);
         rig->tick(ProbeTimer);
-        QCOMPARE(rig->host.status.last(),
-                 QStringLiteral("2024-05-06;07:08:09\nCommunication is reconnected!"));
+        QCOMPARE(rig->status.last(), QStringLiteral("2024-05-06;07:08:09\nCommunication is reconnected!"));
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
         rig->tick(PollTimer);
         QCOMPARE(rig->lastRead().first, 32);
@@ -475,12 +452,12 @@ private slots:
         QTest::addColumn<Scenario>("interruption");
         QTest::addColumn<int>("meter");
         QTest::newRow("read of the last meter") << Scenario([](Rig &r) {
-            r.scheduler.readAllParameters(32);
+            r.readAllParameters(32);
             r.tick(ReadAllTimer);
             r.tick(ReadAllTimer);
         }) << 32;
         QTest::newRow("read of a middle meter, the last one answers the probe") << Scenario([](Rig &r) {
-            r.scheduler.readAllParameters(31);
+            r.readAllParameters(31);
             r.tick(ReadAllTimer);
             r.tick(ReadAllTimer);
         }) << 31;
@@ -502,7 +479,7 @@ private slots:
         interruption(*rig);
         QCOMPARE(rig->runningTimers(), QList<int>{ProbeTimer});
         rig->tick(ProbeTimer);
-        QCOMPARE(rig->scheduler.LiveValueTable[meter], -500.0);
+        QCOMPARE(rig->values[meter], -500.0);
         const int probed = rig->lastRead().first;
         rig->answerLast(42);
         rig->tick(ProbeTimer);
@@ -511,7 +488,7 @@ private slots:
         rig->tick(PollTimer);
         QCOMPARE(rig->lastRead().first, probed);
         rig->answerLast(43);
-        QCOMPARE(rig->scheduler.LiveValueTable[probed], 4.3);
+        QCOMPARE(rig->values[probed], 4.3);
         rig->tick(PollTimer);
         QCOMPARE(rig->lastRead().first, probed == 32 ? 30 : probed + 1);
     }
@@ -527,7 +504,7 @@ private slots:
     void readsAllParametersAndShowsThem()
     {
         QFETCH(int, language);
-        rig->host.lang = language;
+        rig->language.set(language);
         rig->startMonitoring(1, 9);
         rig->readAll(7, {-125, -125, 7});
         QList<QPair<int, int>> requests;
@@ -535,83 +512,85 @@ private slots:
             requests.append({request[0], request[3]});
         // Parameter 0 twice: its first answer is discarded.
         QCOMPARE(requests, (QList<QPair<int, int>>{{7, 0}, {7, 0}, {7, 2}, {7, 4}}));
-        QCOMPARE(rig->host.shown.size(), 1);
-        const ParameterDisplay &display = rig->host.shown.first();
+        QCOMPARE(rig->shown.size(), 1);
+        const ParameterDisplay &display = rig->shown.first();
         QCOMPARE(display.parameterCount, 3);
         QTEST(QStringList(display.names.begin(), display.names.begin() + 3), "names");
         // Position 1 takes the decimal places of its later row too.
         QCOMPARE(QStringList(display.values.begin(), display.values.begin() + 3),
                  (QStringList{"-12.5", "-125", "0.7"}));
-        QCOMPARE(rig->scheduler.writeAddress, 7);
-        QCOMPARE(rig->host.progressRange, (QPair<int, int>(0, 6)));
-        QCOMPARE(rig->host.progressPositions, (QList<int>{0, 2, 2, 4, 6}));
-        QCOMPARE(rig->host.progressTexts.last(), kReadPercent.text(language) + "6");
-        QVERIFY(!rig->host.progress);
-        QCOMPARE(rig->scheduler.readIndex, 0);
+        QCOMPARE(rig->scheduler.writeAddress(), 7);
+        QCOMPARE(rig->progressRange, (QPair<int, int>(0, 6)));
+        QCOMPARE(rig->progressPositions, (QList<int>{0, 2, 2, 4, 6}));
+        QCOMPARE(rig->progressTexts.last(), kReadPercent.text(language) + "6");
+        QVERIFY(!rig->progress);
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
         QVERIFY(rig->host.shownPrompts.shown.isEmpty());
     }
 
     void readAllOfAMenuBeyondFiftyIsLimited()
     {
-        rig->host.type = 3;
-        rig->scheduler.readAllParameters(1);
-        QCOMPARE(rig->scheduler.parameterCount, 50);
-        QCOMPARE(rig->host.progressRange, (QPair<int, int>(0, 100)));
+        rig->type = 3;
+        rig->readAllParameters(1);
+        QCOMPARE(rig->scheduler.parameterCount(), 50);
+        QCOMPARE(rig->progressRange, (QPair<int, int>(0, 100)));
     }
 
     void readAllRefused_data()
     {
         QTest::addColumn<int>("meterType");
-        QTest::addColumn<bool>("dialogOpen");
         QTest::addColumn<QString>("message");
-        QTest::newRow("parameter dialog still open") << 1 << true << text(kCloseParametersFirst);
-        QTest::newRow("meter type without parameters") << 2 << false << text(kNoParameters).arg(2);
-        QTest::newRow("meter type without a row") << 9 << false << text(kNoParameters).arg(9);
+        QTest::newRow("meter type without parameters") << 2 << text(kNoParameters).arg(2);
+        QTest::newRow("meter type without a row") << 9 << text(kNoParameters).arg(9);
     }
 
     void readAllRefused()
     {
         QFETCH(int, meterType);
-        rig->host.type = meterType;
-        QFETCH(bool, dialogOpen);
-        rig->host.dialogOpen = dialogOpen;
+        rig->type = meterType;
         rig->startMonitoring(1, 3);
-        rig->scheduler.readAllParameters(2);
+        QVERIFY(!rig->readAllParameters(2));
         QTEST(rig->host.shownPrompts.lastText(), "message");
         QCOMPARE(rig->host.shownPrompts.shown.last().caption, QStringLiteral("Error"));
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
-        QCOMPARE(rig->host.progressShown, 0);
+        QCOMPARE(rig->progressShown, 0);
         QVERIFY(rig->link.sent.isEmpty());
     }
 
-    void readAllWhileATransferRunsOnlyShowsItsProgress()
+    void noSecondRunWhileOneIsOn()
     {
         rig->startMonitoring(1, 3);
-        rig->scheduler.readAllParameters(2);
+        QVERIFY(rig->readAllParameters(2));
         rig->tick(ReadAllTimer);
-        rig->scheduler.readAllParameters(3);
-        QCOMPARE(rig->host.progressShown, 2);
-        QCOMPARE(rig->scheduler.nextAddress, 2);
-        QCOMPARE(rig->link.sent.size(), 1);
+        QVERIFY(!rig->readAllParameters(3));
+        QVERIFY(!rig->scheduler.startWrite(writeList({{0, 1}})));
+        QCOMPARE(rig->progressShown, 1);
+        QCOMPARE(rig->runningTimers(), QList<int>{ReadAllTimer});
+        rig->answerLast(0);
+        rig->tick(ReadAllTimer);
+        QCOMPARE(rig->lastRead(), (QPair<int, int>(2, 0)));
+        QCOMPARE(rig->link.sent.size(), 2);
     }
 
     void readAllInterrupted()
     {
         rig->startMonitoring(1, 3);
-        rig->scheduler.readAllParameters(2);
+        rig->readAllParameters(2);
         rig->tick(ReadAllTimer);
         rig->tick(ReadAllTimer);
         QCOMPARE(rig->host.shownPrompts.lastText(), text(kInterrupted));
-        QVERIFY(!rig->host.progress);
-        QVERIFY(rig->host.shown.isEmpty());
-        QCOMPARE(rig->scheduler.readIndex, 0);
+        QVERIFY(!rig->progress);
+        QVERIFY(rig->shown.isEmpty());
+        // A new read starts again from the first parameter.
+        QVERIFY(rig->readAllParameters(3));
+        rig->tick(ReadAllTimer);
+        QCOMPARE(rig->lastRead(), (QPair<int, int>(3, 0)));
     }
 
     void exceptionEndsTheReadNamingTheParameter()
     {
         rig->startMonitoring(1, 3);
-        rig->scheduler.readAllParameters(2);
+        rig->readAllParameters(2);
         rig->tick(ReadAllTimer);
         rig->answer(exceptionAnswer(2, 3)); // the first answer is discarded, whatever it is
         rig->tick(ReadAllTimer);
@@ -621,8 +600,8 @@ private slots:
         rig->answer(exceptionAnswer(2, 3));
         QCOMPARE(rig->host.shownPrompts.lastText(), text(kReadRefused).arg(2).arg("Alarm Mode"));
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
-        QVERIFY(!rig->host.progress);
-        QVERIFY(rig->host.shown.isEmpty());
+        QVERIFY(!rig->progress);
+        QVERIFY(rig->shown.isEmpty());
         rig->tick(PollTimer);
         QCOMPARE(rig->lastRead().second, 200);
     }
@@ -634,8 +613,8 @@ private slots:
         QCOMPARE(rig->runningTimers(), QList<int>{WriteTimer});
         rig->tick(WriteTimer);
         QCOMPARE(rig->lastSent(), BuildRequest(4, 6, 0, 123));
-        QCOMPARE(rig->host.progressRange, (QPair<int, int>(0, 1)));
-        QCOMPARE(rig->host.progressTexts.last(), QStringLiteral("Wrote percent:1"));
+        QCOMPARE(rig->progressRange, (QPair<int, int>(0, 1)));
+        QCOMPARE(rig->progressTexts.last(), QStringLiteral("Wrote percent:1"));
         // Not reported before the meter confirmed the write.
         QCOMPARE(rig->host.shownPrompts.count(RecordingPrompts::Kind::Info), 0);
         rig->answer(echoOf(rig->lastSent()));
@@ -645,7 +624,7 @@ private slots:
         QCOMPARE(rig->host.shownPrompts.lastText(), QStringLiteral("Write completely!"));
         QCOMPARE(rig->host.shownPrompts.shown.last().caption, QStringLiteral("Success"));
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
-        QVERIFY(!rig->host.progress);
+        QVERIFY(!rig->progress);
         QCOMPARE(rig->link.sent.size(), 4 + 1);
     }
 
@@ -657,8 +636,7 @@ private slots:
         const QList<ModbusRequest> writes = rig->link.sent.mid(4);
         QCOMPARE(writes, (QList<ModbusRequest>{BuildRequest(9, 6, 4, -123), BuildRequest(9, 6, 0, 70),
                                                BuildRequest(9, 6, 2, 2)}));
-        QCOMPARE(rig->host.progressPositions.mid(rig->host.progressPositions.size() - 4),
-                 (QList<int>{0, 1, 2, 3}));
+        QCOMPARE(rig->progressPositions.mid(rig->progressPositions.size() - 4), (QList<int>{0, 1, 2, 3}));
         QCOMPARE(rig->host.shownPrompts.count(RecordingPrompts::Kind::Info), 0);
         rig->tick(WriteTimer);
         QCOMPARE(rig->host.shownPrompts.lastText(), QStringLiteral("Write completely!"));
@@ -698,7 +676,7 @@ private slots:
         QTEST(rig->host.shownPrompts.lastText(), "message");
         QCOMPARE(rig->host.shownPrompts.shown.size(), 1);
         QTEST(rig->runningTimers(), "timers");
-        QVERIFY(!rig->host.progress);
+        QVERIFY(!rig->progress);
         QCOMPARE(rig->link.sent.size(), 4 + 2);
         // Nothing of the abandoned run is sent later; a new run starts afresh.
         if (rig->host.running.count(ProbeTimer)) {
@@ -781,15 +759,70 @@ private slots:
         QCOMPARE(rig->runningTimers(), QList<int>{WriteTimer});
     }
 
+    void healthOfTheMeterAsked_data()
+    {
+        QTest::addColumn<Scenario>("exchange");
+        QTest::addColumn<QList<int>>("counts"); // answers, missing, garbage, exceptions
+        QTest::newRow("good answer") << Scenario([](Rig &r) { r.answerLast(1); }) << QList<int>{1, 0, 0, 0};
+        QTest::newRow("bad CRC") << Scenario([](Rig &r) {
+            r.answer(frame(bytes({5, 3, 2, 0, 1, 0, 0}), false));
+        }) << QList<int>{0, 0, 1, 0};
+        QTest::newRow("exception") << Scenario([](Rig &r) { r.answer(exceptionAnswer(5, 3)); })
+                                   << QList<int>{0, 0, 0, 1};
+        QTest::newRow("no answer by the next tick, counted once") << Scenario([](Rig &r) {
+            r.tick(PollTimer);
+            r.tick(ProbeTimer);
+        }) << QList<int>{0, 1, 0, 0};
+        QTest::newRow("echo of a write") << Scenario([](Rig &r) {
+            r.readAll(5, {0, 0, 0});
+            r.scheduler.startWrite(writeList({{0, 1}}));
+            r.tick(WriteTimer);
+            r.answer(echoOf(r.lastSent()));
+        }) << QList<int>{5, 0, 0, 0};
+    }
+
+    void healthOfTheMeterAsked()
+    {
+        QFETCH(Scenario, exchange);
+        QFETCH(QList<int>, counts);
+        rig->startMonitoring(5, 5);
+        rig->tick(PollTimer);
+        exchange(*rig);
+        const MeterHealth &health = rig->values.health(5);
+        QCOMPARE((QList<int>{health.answers, health.missing, health.garbage, health.exceptions}), counts);
+        QCOMPARE(health.lastResponseMs, health.answers ? 12 : -1);
+        QCOMPARE(health.lastGoodAnswer, health.answers ? rig->host.clock : QDateTime());
+        QCOMPARE(rig->values.health(4).answers + rig->values.health(6).answers, 0);
+    }
+
+    void liveValuesAreSignalled()
+    {
+        QSignalSpy stored(&rig->values, &LiveValueTable::valueStored);
+        QSignalSpy silent(&rig->values, &LiveValueTable::markedNotAnswering);
+        rig->startMonitoring(40, 41);
+        rig->tick(PollTimer);
+        rig->answerLast(0); // discarded: nothing stored
+        rig->tick(PollTimer);
+        rig->answerLast(-15);
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored.first(), (QVariantList{41, -1.5}));
+        rig->tick(PollTimer);
+        rig->tick(PollTimer); // meter 40 is silent: probing
+        rig->tick(ProbeTimer);
+        QCOMPARE(silent.size(), 1);
+        QCOMPARE(silent.first().first().toInt(), 40);
+        QCOMPARE(rig->values[40], LiveValueTable::NoAnswer);
+    }
+
     void stopAllEndsARunningRead()
     {
         rig->startMonitoring(1, 3);
-        rig->scheduler.readAllParameters(2);
+        rig->readAllParameters(2);
         rig->tick(ReadAllTimer);
         rig->scheduler.stopAll();
         QVERIFY(rig->host.running.empty());
-        QVERIFY(!rig->host.progress);
-        rig->scheduler.readAllParameters(3);
+        QVERIFY(!rig->progress);
+        rig->readAllParameters(3);
         QCOMPARE(rig->runningTimers(), QList<int>{ReadAllTimer});
         rig->tick(ReadAllTimer);
         QCOMPARE(rig->lastRead(), (QPair<int, int>(3, 0)));

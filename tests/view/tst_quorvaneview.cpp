@@ -2,8 +2,11 @@
 #include "MeterConfiguration.h"
 #include "SettingsFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,7 +32,8 @@ private slots:
     void construction_reads_chart_range_and_colour()
     {
         writeSettings("[ChartConfig]\nMinValue=-12.5\nMaxValue=1e3\n[SysConfig]\nBkColor=3419176\n");
-        CQuorvaneView view;
+        MeterConfiguration meters;
+        CQuorvaneView view(meters);
         QCOMPARE(view.chartMinimum(), -12.5);
         QCOMPARE(view.chartMaximum(), 1000.0);
         QCOMPARE(view.backgroundColour(), 3419176u);
@@ -50,7 +54,8 @@ private slots:
         QFETCH(QString, written);
         writeSettings(settings);
         {
-            CQuorvaneView view;
+            MeterConfiguration meters;
+            CQuorvaneView view(meters);
         }
         QCOMPARE(read("SysConfig", "BkColor"), written);
     }
@@ -71,12 +76,13 @@ private slots:
         QFETCH(QByteArray, settings);
         QFETCH(QList<int>, expected);
         writeSettings(settings);
-        CQuorvaneView view;
+        MeterConfiguration meters;
+        CQuorvaneView view(meters);
         // Before the window is installed the defaults hold: 300 ms, last address 63.
-        QCOMPARE(view.meterConfiguration().samplingtime, 300);
-        QCOMPARE(view.meterConfiguration().endaddress, 63);
+        QCOMPARE(view.meterConfiguration().values().samplingtime, 300);
+        QCOMPARE(view.meterConfiguration().values().endaddress, 63);
         view.loadMeterConfiguration();
-        const MeterConfiguration &c = view.meterConfiguration();
+        const MeterConfiguration::Values &c = view.meterConfiguration().values();
         QCOMPARE((QList<int>{c.metertype, c.channels, c.samplingtime, c.singleormulti, c.startaddress,
                              c.endaddress, c.meteramount}),
                  expected);
@@ -86,8 +92,12 @@ private slots:
     {
         writeSettings("[MeterConfig]\nendaddress=1\n[ChartConfig]\nMinValue=0\n");
         SettingsFile settings(path());
-        const MeterConfiguration config{5, 1, 700, 1, 9, 9, 1};
-        QVERIFY(config.write(settings));
+        MeterConfiguration config;
+        QSignalSpy changed(&config, &MeterConfiguration::changed);
+        const MeterConfiguration::Values values{5, 1, 700, 1, 9, 9, 1};
+        QVERIFY(config.save(settings, values));
+        QCOMPARE(config.values(), values);
+        QCOMPARE(changed.count(), 1);
         QFile file(path());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(
@@ -96,11 +106,57 @@ private slots:
                            "singleormulti=1\nstartaddress=9\nmeteramount=1\n[ChartConfig]\nMinValue=0\n"));
     }
 
+    void a_change_is_told_once_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("told");
+        QTest::newRow("the values held before: nothing to tell")
+            << QByteArray("[MeterConfig]\nsamplingtime=300\nendaddress=63\n") << 0;
+        QTest::newRow("one value differs")
+            << QByteArray("[MeterConfig]\nsamplingtime=300\nendaddress=5\n") << 1;
+        QTest::newRow("all values differ")
+            << QByteArray("[MeterConfig]\nmetertype=3\nchannels=2\nsamplingtime=500\nsingleormulti=2\n"
+                          "startaddress=10\nendaddress=12\nmeteramount=3\n")
+            << 1;
+    }
+    void a_change_is_told_once()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, told);
+        writeSettings(settings);
+        MeterConfiguration meters;
+        CQuorvaneView view(meters);
+        QSignalSpy changed(&view.meterConfiguration(), &MeterConfiguration::changed);
+        view.loadMeterConfiguration();
+        QCOMPARE(changed.count(), told);
+        // Loading again finds nothing new.
+        view.loadMeterConfiguration();
+        QCOMPARE(changed.count(), told);
+    }
+
+    void saving_into_an_unreadable_file_still_takes_the_values()
+    {
+        // A directory under the settings file's name cannot be read, even by
+        // root, so none of the seven writes may replace it.
+        QTemporaryDir other;
+        const QString file = other.filePath(QStringLiteral("qlvmsys.dll"));
+        QVERIFY(QDir().mkdir(file));
+        SettingsFile settings(file);
+        MeterConfiguration config;
+        QSignalSpy changed(&config, &MeterConfiguration::changed);
+        const MeterConfiguration::Values values{2, 1, 500, 2, 1, 8, 8};
+        QVERIFY(!config.save(settings, values));
+        QCOMPARE(config.values(), values);
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(QFileInfo(file).isDir());
+    }
+
     void paints_its_background_colour()
     {
         // 0x00BBGGRR: red 0x28, green 0x2c, blue 0x34.
         writeSettings("[SysConfig]\nBkColor=3419176\n");
-        CQuorvaneView view;
+        MeterConfiguration meters;
+        CQuorvaneView view(meters);
         view.resize(64, 48);
         const QImage image = view.grab().toImage();
         QCOMPARE(image.pixelColor(0, 0), QColor(0x28, 0x2c, 0x34));

@@ -29,6 +29,14 @@ void addOptions(QCommandLineParser &parser)
         {QStringLiteral("silent"), QStringLiteral("Addresses that never answer."), QStringLiteral("LIST")},
         {QStringLiteral("bad-crc"), QStringLiteral("Addresses answering with a wrong CRC."),
          QStringLiteral("LIST")},
+        {QStringLiteral("refuse"), QStringLiteral("Addresses answering every request with an exception."),
+         QStringLiteral("LIST")},
+        {QStringLiteral("read-only"), QStringLiteral("Addresses answering every write with an exception."),
+         QStringLiteral("LIST")},
+        {QStringLiteral("link"),
+         QStringLiteral("Make PATH a symbolic link to the device while running, like the fixed name of "
+                        "an adapter that is plugged in."),
+         QStringLiteral("PATH")},
         {QStringLiteral("baud"), QStringLiteral("Baud rate."), QStringLiteral("N"), QStringLiteral("9600")},
         {QStringLiteral("data-bits"), QStringLiteral("Data bits 5..8."), QStringLiteral("N"),
          QStringLiteral("8")},
@@ -69,8 +77,12 @@ bool readAddresses(const QCommandLineParser &parser, SimOptions &options)
     const auto range = SimOptions::parseAddresses(parser.value(QStringLiteral("addresses")));
     const auto silent = SimOptions::parseAddresses(parser.value(QStringLiteral("silent")));
     const auto badCrc = SimOptions::parseAddresses(parser.value(QStringLiteral("bad-crc")));
-    if (!range || range->isEmpty() || !silent || !badCrc)
+    const auto refusing = SimOptions::parseAddresses(parser.value(QStringLiteral("refuse")));
+    const auto readOnly = SimOptions::parseAddresses(parser.value(QStringLiteral("read-only")));
+    if (!range || range->isEmpty() || !silent || !badCrc || !refusing || !readOnly)
         return false;
+    options.refusing = *refusing;
+    options.readOnly = *readOnly;
     options.firstAddress = *std::min_element(range->begin(), range->end());
     options.lastAddress = *std::max_element(range->begin(), range->end());
     options.silent = *silent;
@@ -100,6 +112,7 @@ std::optional<SimOptions> SimOptions::parse(const QStringList &arguments, QStrin
     options.echo = parser.isSet(QStringLiteral("echo"));
     options.logFile = parser.value(QStringLiteral("log"));
     options.dataDir = parser.value(QStringLiteral("data-dir"));
+    options.linkPath = parser.value(QStringLiteral("link"));
     options.systemDb = parser.value(QStringLiteral("system-db"));
     if (parser.isSet(QStringLiteral("meter-type"))) {
         int type = 0;

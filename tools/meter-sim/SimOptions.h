@@ -12,6 +12,8 @@ struct SimOptions {
     int lastAddress = 5;
     QSet<int> silent;
     QSet<int> badCrc;
+    QSet<int> refusing;
+    QSet<int> readOnly;
     int baud = 9600;
     int dataBits = 8;
     char parity = 'N';
@@ -21,6 +23,7 @@ struct SimOptions {
     bool echo = false;
     QString logFile;
     QString dataDir;
+    QString linkPath;
     QString systemDb;
     std::optional<int> meterType;
 

@@ -11,6 +11,7 @@ namespace {
 constexpr int kIllegalFunction = 0x01;
 constexpr int kIllegalDataAddress = 0x02;
 constexpr int kIllegalDataValue = 0x03;
+constexpr int kDeviceFailure = 0x04;
 
 const std::uint8_t *raw(const QByteArray &bytes)
 {
@@ -72,7 +73,9 @@ QByteArray SimulatedMeters::answer(const QByteArray &request, double seconds)
     if (!answers(address))
         return {};
     QByteArray frame;
-    if (function == Modbus::ReadHolding)
+    if (refusing.contains(address) || (function == Modbus::WriteSingle && readOnly.contains(address)))
+        frame = exception(address, function, kDeviceFailure);
+    else if (function == Modbus::ReadHolding)
         frame = readAnswer(address, reg, value, seconds);
     else if (function == Modbus::WriteSingle)
         frame = writeAnswer(request, address, reg, value);

@@ -27,6 +27,10 @@ public:
 
     void setSilent(const QSet<int> &addresses) { silent = addresses; }
     void setBadCrc(const QSet<int> &addresses) { badCrc = addresses; }
+    // Meters that answer every request with exception 04 (device failure).
+    void setRefusing(const QSet<int> &addresses) { refusing = addresses; }
+    // Meters whose parameters are locked: a write gets exception 04.
+    void setReadOnly(const QSet<int> &addresses) { readOnly = addresses; }
     // The values every meter's parameters start from.
     void setParameterDefaults(const Parameters &values);
     std::int16_t parameter(int address, int k) const;
@@ -54,6 +58,8 @@ private:
     int last;
     QSet<int> silent;
     QSet<int> badCrc;
+    QSet<int> refusing;
+    QSet<int> readOnly;
     // Parameters by address byte, so that any address 0..255 can be served.
     std::array<Parameters, 256> parameters{};
 };

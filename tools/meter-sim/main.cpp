@@ -4,12 +4,14 @@
 #include "ParameterDefaults.h"
 #include "PseudoTerminal.h"
 #include "SettingsFile.h"
+#include "SettingsKeys.h"
 #include "SimOptions.h"
 #include "SimulatedLine.h"
 #include "SimulatedMeters.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 
@@ -58,8 +60,19 @@ bool prepareDataDirectory(const QString &dir, const QString &device)
     if (!prepared.failed.isEmpty())
         say(QStringLiteral("could not lay down %1").arg(prepared.failed.join(QStringLiteral(", "))));
     SettingsFile settings;
-    if (!settings.WriteSetting(QStringLiteral("Ports"), QStringLiteral("COM1"), device)) {
+    if (!settings.WriteSetting(QString::fromLatin1(Setting::PortsSection), Setting::portKey(1), device)) {
         say(QStringLiteral("could not write %1").arg(settings.path()));
+        return false;
+    }
+    return true;
+}
+
+// A fixed name for the device, which changes from run to run.
+bool linkDevice(const QString &path, const QString &device)
+{
+    QFile::remove(path);
+    if (!QFile::link(device, path)) {
+        say(QStringLiteral("cannot make the link %1").arg(path));
         return false;
     }
     return true;
@@ -70,7 +83,7 @@ int meterTypeOf(const SimOptions &options)
     if (options.meterType)
         return *options.meterType;
     if (!options.dataDir.isEmpty()) {
-        const int type = SettingsFile().ReadInt(QStringLiteral("MeterConfig"), QStringLiteral("metertype"));
+        const int type = SettingsFile().ReadInt(Setting::MeterType);
         if (type > 0)
             return type;
     }
@@ -119,12 +132,17 @@ int main(int argc, char *argv[])
         return 1;
     }
     pty.setLine(options->baud, options->dataBits, options->parity, options->stopBits);
-    if (!options->dataDir.isEmpty() && !prepareDataDirectory(options->dataDir, pty.slavePath()))
+    const QString device = options->linkPath.isEmpty() ? pty.slavePath() : options->linkPath;
+    if (!options->linkPath.isEmpty() && !linkDevice(options->linkPath, pty.slavePath()))
+        return 1;
+    if (!options->dataDir.isEmpty() && !prepareDataDirectory(options->dataDir, device))
         return 1;
 
     SimulatedMeters meters(options->firstAddress, options->lastAddress);
     meters.setSilent(options->silent);
     meters.setBadCrc(options->badCrc);
+    meters.setRefusing(options->refusing);
+    meters.setReadOnly(options->readOnly);
     loadParameters(meters, *options);
 
     std::FILE *log = stderr;
@@ -135,10 +153,13 @@ int main(int argc, char *argv[])
     SimulatedLine line(pty, meters, {options->echo, options->delayMs, options->splitMs}, log);
     quitOnSignals(app);
 
-    std::printf("%s\n", qPrintable(pty.slavePath()));
+    std::printf("%s\n", qPrintable(device));
     std::fflush(stdout);
     const int rc = app.exec();
     if (log != stderr)
         std::fclose(log);
+    // The device goes away with the simulator, and so does its fixed name.
+    if (!options->linkPath.isEmpty())
+        QFile::remove(options->linkPath);
     return rc;
 }

@@ -4,11 +4,13 @@
 #include "TextConversions.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -31,7 +33,11 @@ std::optional<QStringList> readLines(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QString text = decode(file.readAll());
+    const QByteArray bytes = file.readAll();
+    // A read that breaks off would pass for a shorter file.
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    QString text = decode(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -121,13 +127,37 @@ double SettingsFile::ReadReal(const QString &section, const QString &key) const
     return atofLike(ReadSetting(section, key));
 }
 
+QString SettingsFile::ReadSetting(SettingKey setting) const
+{
+    return ReadSetting(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key));
+}
+
+int SettingsFile::ReadInt(SettingKey setting) const
+{
+    return atoiLike(ReadSetting(setting));
+}
+
+double SettingsFile::ReadReal(SettingKey setting) const
+{
+    return atofLike(ReadSetting(setting));
+}
+
 bool SettingsFile::WriteSetting(const QString &section, const QString &key, const QString &value)
 {
     const QString cleanSection = singleLine(section).trimmed();
     const QString cleanKey = singleLine(key).trimmed();
     if (cleanSection.isEmpty() || cleanKey.isEmpty() || cleanKey.contains(QLatin1Char('=')))
         return false;
-    QStringList lines = readLines(filePath).value_or(QStringList());
+    // Only a file that is not there starts empty. One that is there but cannot
+    // be opened or read (no permission, a directory, an I/O error) would be
+    // replaced by a file holding this one key, losing all the others.
+    QStringList lines;
+    if (QFileInfo::exists(filePath)) {
+        auto existing = readLines(filePath);
+        if (!existing)
+            return false;
+        lines = std::move(*existing);
+    }
     const QString entry = cleanKey + QLatin1Char('=') + singleLine(value);
 
     qsizetype sectionStart = -1; // line after the header of the matching section
@@ -146,8 +176,8 @@ bool SettingsFile::WriteSetting(const QString &section, const QString &key, cons
             continue;
         if (isKeyLine(lines[i], cleanKey)) {
             // The key keeps the spelling it has in the file.
-            lines[i] = lines[i].left(lines[i].indexOf(QLatin1Char('='))).trimmed() + QLatin1Char('=')
-                       + singleLine(value);
+            lines[i] = lines[i].left(lines[i].indexOf(QLatin1Char('='))).trimmed() + QLatin1Char('=') +
+                       singleLine(value);
             replaced = true;
         } else if (!lines[i].trimmed().isEmpty()) {
             insertAt = i + 1;
@@ -180,4 +210,21 @@ bool SettingsFile::WriteSetting(const QString &section, const QString &key, cons
 bool SettingsFile::WriteInt(const QString &section, const QString &key, int value)
 {
     return WriteSetting(section, key, QString::number(value));
+}
+
+bool SettingsFile::WriteSetting(SettingKey setting, const QString &value)
+{
+    return WriteSetting(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), value);
+}
+
+bool SettingsFile::WriteInt(SettingKey setting, int value)
+{
+    return WriteSetting(setting, QString::number(value));
+}
+
+// "%g" as the C library has it, whatever the locale: six significant digits,
+// no trailing zeros, an exponent for very large and very small values.
+bool SettingsFile::WriteReal(SettingKey setting, double value)
+{
+    return WriteSetting(setting, QString::asprintf("%g", value));
 }

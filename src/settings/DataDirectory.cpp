@@ -14,8 +14,8 @@ QString path()
     const QString home = qEnvironmentVariable("QUORVANE_HOME");
     if (!home.isEmpty())
         return QDir::cleanPath(home);
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-           + QStringLiteral("/Quorvane");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Quorvane");
 }
 
 QString filePath(const QString &fileName)
@@ -25,8 +25,8 @@ QString filePath(const QString &fileName)
 
 QString defaultsPath()
 {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath()
-                           + QStringLiteral("/../share/quorvane/data"));
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../share/quorvane/data"));
 }
 
 namespace {
@@ -40,8 +40,8 @@ bool copyDefault(const QString &name)
     QFile::remove(partial);
     if (!QFile::copy(defaultsPath() + QLatin1Char('/') + name, partial))
         return false;
-    QFile::setPermissions(partial, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                       | QFile::ReadOther);
+    QFile::setPermissions(partial,
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     if (!QFile::rename(partial, target)) {
         QFile::remove(partial);
         return false;
@@ -67,8 +67,7 @@ PrepareResult prepare(const QLocale &locale)
         result.copied << fileName;
         if (fileName == QLatin1String(SettingsFileName)) {
             const int lang = locale.language() == QLocale::Chinese ? 0 : 1;
-            SettingsFile(filePath(fileName)).WriteInt(QStringLiteral("Programme"),
-                                                      QStringLiteral("Lang"), lang);
+            SettingsFile(filePath(fileName)).WriteInt(Setting::Lang, lang);
         }
     }
     return result;

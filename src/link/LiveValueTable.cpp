@@ -1,0 +1,78 @@
+#include "LiveValueTable.h"
+
+namespace {
+// Meters below this address start marked as not answering, the rest at 0.0.
+constexpr int kFirstUnmarkedMeter = 25;
+const MeterHealth kNoHealth;
+} // namespace
+
+LiveValueTable::LiveValueTable(QObject *parent) : QObject(parent)
+{
+    for (int address = 0; address < Modbus::MeterCount; ++address)
+        table[address] = address < kFirstUnmarkedMeter ? NoAnswer : 0.0;
+}
+
+double LiveValueTable::value(int address) const
+{
+    return isMeter(address) ? table[address] : NoAnswer;
+}
+
+const MeterHealth &LiveValueTable::health(int address) const
+{
+    return isMeter(address) ? meterHealth[address] : kNoHealth;
+}
+
+void LiveValueTable::store(int address, double value)
+{
+    if (!isMeter(address))
+        return;
+    table[address] = value;
+    reading = {address, value};
+    emit valueStored(address, value);
+}
+
+void LiveValueTable::markNotAnswering(int address)
+{
+    if (!isMeter(address))
+        return;
+    table[address] = NoAnswer;
+    emit markedNotAnswering(address);
+}
+
+template <typename Change> void LiveValueTable::changeHealth(int address, Change change)
+{
+    if (!isMeter(address))
+        return;
+    change(meterHealth[address]);
+    emit healthChanged(address);
+}
+
+void LiveValueTable::countAnswer(int address, int responseMs, const QDateTime &when)
+{
+    changeHealth(address, [&](MeterHealth &h) {
+        ++h.answers;
+        h.lastResponseMs = responseMs;
+        h.lastGoodAnswer = when;
+    });
+}
+
+void LiveValueTable::countMissing(int address)
+{
+    changeHealth(address, [](MeterHealth &h) { ++h.missing; });
+}
+
+void LiveValueTable::countGarbage(int address)
+{
+    changeHealth(address, [](MeterHealth &h) { ++h.garbage; });
+}
+
+void LiveValueTable::countException(int address)
+{
+    changeHealth(address, [](MeterHealth &h) { ++h.exceptions; });
+}
+
+void LiveValueTable::resetHealth()
+{
+    meterHealth.fill(MeterHealth{});
+    emit healthReset();
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "LineTimers.h"
+#include "LiveValueTable.h"
+#include "ParameterData.h"
+#include "PortSettings.h"
+#include "SchedulerHost.h"
+#include "SerialLink.h"
+#include "TransactionScheduler.h"
+#include "DeferredPrompts.h"
+
+#include <QObject>
+#include <QTimer>
+
+class Language;
+class MeterConfiguration;
+class Prompts;
+
+// The outcome of opening the line: open, or why not, with the port's own
+// description of the failure.
+struct LineOpenResult {
+    enum class Status { Open, OpenFailed, ConfigureFailed };
+    Status status = Status::Open;
+    QString driverText;
+
+    explicit operator bool() const { return status == Status::Open; }
+};
+
+// The serial line with everything that runs it: the link, the scheduler,
+// the four line timers and the live values. Ticks go to the scheduler, the
+// scheduler's requests to the link, the link's answers back to the
+// scheduler (queued, never from inside the port's notification), and the
+// accepted values into the LiveValueTable, which windows read by const
+// reference. The message boxes the line causes open after its handlers have
+// returned, so polling goes on while one is open.
+//
+// When the port's device goes away, the line stops, says so, tries to open
+// the same device every 2 s, and resumes polling by itself once it is back.
+class MeterLine : public QObject, private SchedulerHost {
+    Q_OBJECT
+
+public:
+    static constexpr int ReopenPeriodMs = 2000;
+
+    // `meters` gives the address range (followed on every change) and the
+    // meter type of a read; its poll period is taken once, here.
+    MeterLine(PortNames portNames, const MeterConfiguration &meters, const Language &language,
+              Prompts &prompts, ParameterMenuSource menus, QObject *parent = nullptr);
+    ~MeterLine() override;
+
+    // Opens and configures the port and starts polling; the health counts
+    // start afresh. Whatever ran on the old port stops first.
+    LineOpenResult open(const PortSettings &port);
+    // Stops every activity and closes the port.
+    void close();
+
+    bool isOpen() const { return link.isOpen(); }
+    QString devicePath() const { return link.devicePath(); }
+    const LiveValueTable &liveValues() const { return values; }
+    TransactionScheduler::Activity activity() const { return scheduler.activity(); }
+    bool transferRunning() const { return scheduler.transferRunning(); }
+    bool timerActive(int id) const { return timers.isActive(id); }
+    int timerPeriod(int id) const { return timers.period(id); }
+    bool reopening() const { return reopenTimer.isActive(); }
+
+    // The meter whose parameters the read-all command reads (the value
+    // panel that opened its context menu last).
+    int selectedMeter() const { return selected; }
+    void selectMeter(int address);
+
+    // Reads all parameters of the meter at `address` (the configured meter
+    // type's menu). False when it cannot start: a run is on, or the type
+    // has no parameters (told to the user).
+    bool readAllParameters(int address);
+    // Writes the list to the meter of the last read; false when refused.
+    bool startWrite(const ParameterWriteList &list);
+
+signals:
+    void statusText(const QString &text);
+    void progressStarted(const QString &prefix, int high);
+    void progressMoved(const QString &prefix, int position);
+    void progressEnded();
+    void parametersRead(const ParameterDisplay &display);
+
+private:
+    // SchedulerHost
+    void startTimer(int id, int periodMs) override { timers.start(id, periodMs); }
+    void stopTimer(int id) override { timers.stop(id); }
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    Prompts &prompts() override { return deferred; }
+
+    void onTick(int id);
+    void deliverAnswer();
+    void onDeviceLost();
+    void tryReopen();
+    bool configure();
+    void followConfiguration();
+
+    const MeterConfiguration &meters;
+    const Language &language;
+    DeferredPrompts deferred;
+    SerialLink link;
+    LineTimers timers;
+    LiveValueTable values;
+    TransactionScheduler scheduler;
+    QTimer reopenTimer;
+    PortSettings port;
+    int selected = 0;
+};
