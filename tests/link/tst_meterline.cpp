@@ -1,5 +1,6 @@
 #include "CommandIds.h"
 #include "LineUnderTest.h"
+#include "WriteLists.h"
 #include "MeterSimProcess.h"
 
 #include <QCoreApplication>
@@ -83,17 +84,6 @@ QString shownAs(const MenuRow &row)
 QStringList firstValues(const ParameterDisplay &display)
 {
     return QStringList(display.values.begin(), display.values.begin() + display.parameterCount);
-}
-
-ParameterWriteList writeList(const QList<QPair<int, double>> &entries)
-{
-    ParameterWriteList list;
-    list.count = int(entries.size());
-    for (int i = 0; i < list.count; ++i) {
-        list.index[i] = entries[i].first;
-        list.value[i] = entries[i].second;
-    }
-    return list;
 }
 
 // A message box as the operator leaves it: open, its own event loop

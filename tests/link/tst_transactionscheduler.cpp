@@ -9,6 +9,7 @@
 #include "RequestChannel.h"
 #include "Texts.h"
 #include "TransactionScheduler.h"
+#include "WriteLists.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -175,17 +176,6 @@ struct Rig {
         return ids;
     }
 };
-
-ParameterWriteList writeList(const QList<QPair<int, double>> &entries)
-{
-    ParameterWriteList list;
-    list.count = int(entries.size());
-    for (int i = 0; i < list.count; ++i) {
-        list.index[i] = entries[i].first;
-        list.value[i] = entries[i].second;
-    }
-    return list;
-}
 
 QString text(const BiText &t)
 {

@@ -56,6 +56,16 @@ inline QList<QStringList> sql(const QString &path, const QString &statement)
     return sql(path, QStringList{statement});
 }
 
+// Makes the file refuse a write that stores `value` in Yb_Bz of the register,
+// the way a full disk or a locked file would refuse it.
+inline void refuseRemark(const QString &path, const QString &value)
+{
+    for (const char *event : {"INSERT", "UPDATE"})
+        sql(path, QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE %1 ON YbGL WHEN NEW.Yb_Bz = '%2' "
+                                 "BEGIN SELECT RAISE(ABORT, 'write refused'); END")
+                      .arg(QLatin1String(event), value));
+}
+
 inline bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);

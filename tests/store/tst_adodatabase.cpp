@@ -1,5 +1,6 @@
 #include "AdoDatabase.h"
 #include "RecordingPrompts.h"
+#include "StoreFixtures.h"
 #include "StoreTexts.h"
 
 #include <QCoreApplication>
@@ -16,43 +17,7 @@
 namespace {
 
 using Kind = RecordingPrompts::Kind;
-
-QString builtDatabase(const QString &name)
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quorvane/data/") + name;
-}
-
-// Runs SQL on a database file through a connection of the test's own, so
-// what the tests see is what the file holds.
-QList<QStringList> sql(const QString &path, const QString &statement)
-{
-    QList<QStringList> result;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test"));
-        db.setDatabaseName(path);
-        if (!db.open())
-            qFatal("cannot open %s", qPrintable(path));
-        QSqlQuery query(db);
-        if (!query.exec(statement))
-            qFatal("%s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
-        while (query.next()) {
-            QStringList row;
-            for (int i = 0; i < query.record().count(); ++i)
-                row << (query.isNull(i) ? QStringLiteral("NULL") : query.value(i).toString());
-            result << row;
-        }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("test"));
-    return result;
-}
-
-QByteArray fileHash(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly)
-               ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
-               : QByteArray();
-}
+using namespace StoreFixtures;
 
 } // namespace
 
@@ -81,16 +46,6 @@ class TestAdoDatabase : public QObject {
     void seedRegister(const QString &values)
     {
         sql(dataPath(), QStringLiteral("INSERT INTO YbGL (ID, Yb_Id, Yb_Azwz) VALUES ") + values);
-    }
-
-    // Makes the file refuse a write that stores `value` in Yb_Bz, the way a
-    // full disk or a locked file would refuse it.
-    void refuseRemark(const QString &value)
-    {
-        for (const char *event : {"INSERT", "UPDATE"})
-            sql(dataPath(), QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE %1 ON YbGL WHEN NEW.Yb_Bz = '%2' "
-                                           "BEGIN SELECT RAISE(ABORT, 'write refused'); END")
-                                .arg(QLatin1String(event), value));
     }
 
 private slots:
@@ -341,7 +296,7 @@ private slots:
     void failedUpdateLeavesRow()
     {
         seedRegister(QStringLiteral("(1, '0', 'kept')"));
-        refuseRemark(QStringLiteral("bad"));
+        refuseRemark(dataPath(), QStringLiteral("bad"));
         auto db = openRegister();
         db->PutText(QStringLiteral("Yb_Azwz"), QStringLiteral("changed"));
         db->PutText(QStringLiteral("Yb_Bz"), QStringLiteral("bad"));
@@ -354,7 +309,7 @@ private slots:
 
     void failedAddNewAddsNothing()
     {
-        refuseRemark(QStringLiteral("bad"));
+        refuseRemark(dataPath(), QStringLiteral("bad"));
         auto db = openRegister();
         db->AddNew();
         db->PutText(QStringLiteral("Yb_Bz"), QStringLiteral("bad"));
@@ -377,7 +332,7 @@ private slots:
         QFETCH(QString, remark);
         QFETCH(bool, stored);
         seedRegister(QStringLiteral("(7, '0', 'a')"));
-        refuseRemark(QStringLiteral("bad"));
+        refuseRemark(dataPath(), QStringLiteral("bad"));
         auto db = openRegister();
         const AdoDatabase::FieldValues fields{
             {"Yb_Id", "1"}, {"Yb_Name", "TIC-101"}, {"Yb_Azwz", "炉膛"}, {"Yb_Bz", remark}};
@@ -409,7 +364,7 @@ private slots:
         QFETCH(int, messages);
         QFETCH(QString, azwz);
         seedRegister(QStringLiteral("(1, '0', 'a'), (2, '1', 'b'), (3, '2', 'c')"));
-        refuseRemark(QStringLiteral("bad"));
+        refuseRemark(dataPath(), QStringLiteral("bad"));
         auto db = openRegister();
         QCOMPARE(db->UpdateRowWhere(QStringLiteral("Yb_Id"), QStringLiteral("1"), fields), messages == 0);
         QCOMPARE(prompts.count(Kind::Error), messages);

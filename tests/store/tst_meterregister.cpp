@@ -51,16 +51,6 @@ class TestMeterRegister : public QObject {
     {
         sql(dataPath(), QStringLiteral("INSERT INTO YbGL (ID, Yb_Id, Yb_Azwz, Yb_Type) VALUES ") + values);
     }
-    // Makes the file refuse a write that stores `value` in Yb_Bz, the way a
-    // full disk or a locked file would refuse it.
-    void refuseRemark(const QString &value)
-    {
-        for (const char *event : {"INSERT", "UPDATE"})
-            sql(dataPath(), QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE %1 ON YbGL WHEN NEW.Yb_Bz = '%2' "
-                                           "BEGIN SELECT RAISE(ABORT, 'write refused'); END")
-                                .arg(QLatin1String(event), value));
-    }
-
 private slots:
     void init()
     {
@@ -133,7 +123,7 @@ private slots:
         QFETCH(MeterRecord, record);
         QFETCH(QString, message);
         seed(QStringLiteral("(1, '0', 'zero', 'T'), (2, '1', 'one', 'T')"));
-        refuseRemark(QStringLiteral("bad"));
+        refuseRemark(dataPath(), QStringLiteral("bad"));
         MeterRegister meters(prompts, dir->path());
         const QList<MeterRecord> before = meters.records();
         const QByteArray hash = fileHash(dataPath());
