@@ -5,9 +5,9 @@
 class SettingsFile;
 
 // The meters on the line, as section "MeterConfig" of the settings file holds
-// them. The view owns it; the main window hands the poll period and the
-// address range to the scheduler, the parameter transfer takes the meter type.
-// changed() lets those who took values over hear of new ones.
+// them. The application owns it and the view loads it; the line takes the
+// poll period once, follows the address range through changed(), and takes
+// the meter type for a read of all parameters.
 class MeterConfiguration : public QObject {
     Q_OBJECT
 
