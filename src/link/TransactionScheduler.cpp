@@ -268,13 +268,13 @@ void TransactionScheduler::onAnswer(const ReceiveBuffer &buffer)
 {
     awaitingAnswer = 0;
     const int answeredTimer = std::exchange(requestTimer, 0);
-    countHealth(answeredTimer, buffer);
+    const ParsedResponse answer = ParseResponse(buffer);
+    countHealth(answeredTimer, buffer, answer);
     if (answeredTimer == TimerId::PollTimer || answeredTimer == TimerId::ProbeTimer)
         moveMonitoringOn(askedAddress);
     else if (handleTransferAnswer(answeredTimer, buffer))
         return;
 
-    const ParsedResponse answer = ParseResponse(buffer);
     if (!answer.crcValid || answer.address >= Modbus::MeterCount)
         return;
     if (answer.function != Modbus::ReadHolding) {
@@ -293,11 +293,11 @@ void TransactionScheduler::onAnswer(const ReceiveBuffer &buffer)
 // CRC, which counts for the meter that sent it, or the echo of a write), an
 // exception, or anything else as garbage. An answer to no request of ours
 // counts for nobody.
-void TransactionScheduler::countHealth(int answeredTimer, const ReceiveBuffer &buffer)
+void TransactionScheduler::countHealth(int answeredTimer, const ReceiveBuffer &buffer,
+                                       const ParsedResponse &answer)
 {
     if (answeredTimer == 0)
         return;
-    const ParsedResponse answer = ParseResponse(buffer);
     const bool goodRead = answeredTimer != TimerId::WriteTimer && answer.crcValid &&
                           answer.function == Modbus::ReadHolding && buffer[2] == 2;
     const bool goodEcho = answeredTimer == TimerId::WriteTimer && isEchoOf(buffer, lastWrite);

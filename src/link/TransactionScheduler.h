@@ -97,7 +97,7 @@ private:
     void abandonRun(const QString &message);
     QString writeEntryMessage(const BiText &message, int entry) const;
     bool handleTransferAnswer(int answeredTimer, const ReceiveBuffer &buffer);
-    void countHealth(int answeredTimer, const ReceiveBuffer &buffer);
+    void countHealth(int answeredTimer, const ReceiveBuffer &buffer, const ParsedResponse &answer);
     void moveMonitoringOn(int asked);
     void storeAnswer(const ParsedResponse &answer);
     void sendRead(int address, int reg, int timerId);
