@@ -11,6 +11,7 @@
 #include "Language.h"
 #include "LinkTexts.h"
 #include "MeterLine.h"
+#include "ParameterDialog.h"
 #include "ProgressDialog.h"
 #include "QuorvaneApplication.h"
 #include "Texts.h"
@@ -37,7 +38,7 @@ CMainFrame::CMainFrame(QuorvaneApplication &app, MeterLine &line, MeterConfigura
     setGeometry(QRect(QPoint(0, 0), kInitialSize));
     setMinimumSize(kMinimumSize);
 
-    mainView = new CQuorvaneView(meters, this);
+    mainView = new CQuorvaneView(meters, line.liveValues(), lang, prompter, this);
     mainView->loadMeterConfiguration();
     setCentralWidget(mainView);
     frameCommands = new FrameCommands(this);
@@ -68,9 +69,11 @@ void CMainFrame::connectLine()
     connect(&meterLine, &MeterLine::progressStarted, this, &CMainFrame::openProgress);
     connect(&meterLine, &MeterLine::progressMoved, this, &CMainFrame::moveProgress);
     connect(&meterLine, &MeterLine::progressEnded, this, &CMainFrame::closeProgress);
-    // The parameter dialog is not part of the window yet; the values are kept.
-    connect(&meterLine, &MeterLine::parametersRead, this,
-            [this](const ParameterDisplay &display) { parameters = display; });
+    connect(&meterLine, &MeterLine::parametersRead, this, &CMainFrame::showParameters);
+    // The value panels' context menu selects the meter and sends its
+    // commands as the menus do.
+    connect(mainView, &CQuorvaneView::meterSelected, &meterLine, &MeterLine::selectMeter);
+    connect(mainView, &CQuorvaneView::command, this, &CMainFrame::onCommand);
 }
 
 void CMainFrame::buildStatusBar()
@@ -179,6 +182,11 @@ void CMainFrame::onCommConfig()
 
 void CMainFrame::readAllParameters(int address)
 {
+    // The values of a new read would take the place of those being edited.
+    if (parameterDialogExists()) {
+        prompter.error(kCloseParametersFirst.text(language()), kCaptionError.text(language()));
+        return;
+    }
     // A running read or write only brings its progress window forward.
     if (progress) {
         progress->show();
@@ -186,6 +194,40 @@ void CMainFrame::readAllParameters(int address)
         return;
     }
     meterLine.readAllParameters(address);
+}
+
+ParameterDialog *CMainFrame::parameterDialog() const
+{
+    return parameterWindow.data();
+}
+
+bool CMainFrame::parameterDialogExists() const
+{
+    return !parameterWindow.isNull();
+}
+
+void CMainFrame::showParameters(const ParameterDisplay &display)
+{
+    parameters = display;
+    if (!parameterWindow) {
+        parameterWindow = new ParameterDialog(
+            display, lang, prompter, [this](const ParameterWriteList &list) { return startWrite(list); },
+            this);
+    }
+    parameterWindow->show();
+    parameterWindow->raise();
+    parameterWindow->activateWindow();
+}
+
+bool CMainFrame::startWrite(const ParameterWriteList &list)
+{
+    // A write still running only brings its progress window forward.
+    if (progress) {
+        progress->show();
+        progress->raise();
+        return false;
+    }
+    return meterLine.startWrite(list);
 }
 
 void CMainFrame::setStatusText(const QString &text)

@@ -16,6 +16,7 @@ class Language;
 class LockKeyIndicators;
 class MeterConfiguration;
 class MeterLine;
+class ParameterDialog;
 class ProgressDialog;
 class Prompts;
 class QLabel;
@@ -56,6 +57,9 @@ public:
     // What the last completed read of all parameters brought.
     const ParameterDisplay &lastParameters() const { return parameters; }
     bool progressShown() const { return !progress.isNull(); }
+    // The window of the last read's parameters, while it is open.
+    ParameterDialog *parameterDialog() const;
+    bool parameterDialogExists() const;
 
 private:
     void buildStatusBar();
@@ -67,6 +71,8 @@ private:
     void openProgress(const QString &prefix, int high);
     void moveProgress(const QString &prefix, int position);
     void closeProgress();
+    void showParameters(const ParameterDisplay &display);
+    bool startWrite(const ParameterWriteList &list);
 
     QuorvaneApplication &application;
     MeterLine &meterLine;
@@ -83,4 +89,5 @@ private:
     LockKeyIndicators *indicators = nullptr;
     CommDialog *commDialog = nullptr;
     QPointer<ProgressDialog> progress;
+    QPointer<ParameterDialog> parameterWindow;
 };

@@ -10,11 +10,14 @@
 inline constexpr int MaxParameters = 50;
 
 // What a completed read of all parameters hands to the parameter dialog:
-// row k holds the caption and the formatted value of parameter k.
+// row k holds the caption and the formatted value of parameter k, and
+// whether that value has one decimal place (so the dialog can check that an
+// edited value fits the register before anything is written).
 struct ParameterDisplay {
     int parameterCount = 0;
     std::array<QString, MaxParameters> names;
     std::array<QString, MaxParameters> values;
+    std::array<bool, MaxParameters> oneDecimal{};
 };
 
 // What the parameter dialog hands back for writing: `count` parameters, in

@@ -34,6 +34,7 @@ ParameterTransfer::LoadParameterDisplay(const std::array<qint16, MaxParameters> 
     for (int k = 0; k < menu.count; ++k) {
         display.names[k] = caption(k);
         display.values[k] = formatValue(values[k], menu.oneDecimal[k]);
+        display.oneDecimal[k] = menu.oneDecimal[k];
     }
     return display;
 }

@@ -1,6 +1,11 @@
 #include "CQuorvaneView.h"
 
 #include "CommandIds.h"
+#include "DataDirectory.h"
+#include "Language.h"
+#include "LiveValueTable.h"
+#include "MeterRegister.h"
+#include "PvSvPanel.h"
 #include "SettingsKeys.h"
 
 #include <QColor>
@@ -14,10 +19,14 @@ QColor fromColorRef(quint32 value)
     return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
 }
 
+constexpr int kColumns = 6;
+constexpr int kRowsUpTo24 = 4;
+
 } // namespace
 
-CQuorvaneView::CQuorvaneView(MeterConfiguration &meters, QWidget *parent)
-    : QWidget(parent), configuration(meters)
+CQuorvaneView::CQuorvaneView(MeterConfiguration &meters, const LiveValueTable &liveValues,
+                             const Language &lang, Prompts &shown, QWidget *parent)
+    : QWidget(parent), configuration(meters), values(liveValues), language(lang), prompts(shown)
 {
     chartMax = settings.ReadReal(Setting::ChartMaxValue);
     chartMin = settings.ReadReal(Setting::ChartMinValue);
@@ -25,6 +34,11 @@ CQuorvaneView::CQuorvaneView(MeterConfiguration &meters, QWidget *parent)
     setObjectName(QStringLiteral("view"));
     // The whole surface is painted here; nothing of the parent shows through.
     setAttribute(Qt::WA_OpaquePaintEvent);
+
+    refreshTimer.setInterval(kRefreshPeriodMs);
+    connect(&refreshTimer, &QTimer::timeout, this, &CQuorvaneView::refreshPanels);
+    // A meter found silent shows so at once, not at the next refresh.
+    connect(&values, &LiveValueTable::markedNotAnswering, this, &CQuorvaneView::refreshPanel);
 }
 
 CQuorvaneView::~CQuorvaneView()
@@ -61,9 +75,96 @@ bool CQuorvaneView::handles(int commandId)
 
 void CQuorvaneView::runCommand(int commandId)
 {
-    // The working surfaces these commands switch to are not part of the view
-    // yet; until they are, the commands leave the view as it is.
-    Q_UNUSED(commandId)
+    // The other surfaces and dialogs are not part of the view yet; their
+    // commands leave the view as it is.
+    if (commandId == CommandId::MeterInterface)
+        showMeterPanel();
+}
+
+PvSvPanel *CQuorvaneView::panel(int address) const
+{
+    return LiveValueTable::isMeter(address) ? panels[address] : nullptr;
+}
+
+void CQuorvaneView::showMeterPanel()
+{
+    const std::array<QString, MeterRegister::kMaxMeters> positions =
+        MeterRegister(prompts, DataDirectory::path(), language.index()).installPositions();
+    const MeterConfiguration::Values &config = configuration.values();
+    // A hand-edited configuration may name addresses that cannot be meters;
+    // no panel exists for them.
+    const int first = config.startaddress;
+    const int last = config.meteramount == 1 ? first : first + config.meteramount - 1;
+    for (int a = 0; a < kPanelCount; ++a) {
+        if (a >= first && a <= last)
+            openPanel(a, positions[a]);
+        else
+            destroyPanel(a);
+    }
+    shown = Surface::MeterPanel;
+    layoutPanels();
+    refreshPanels();
+    if (!refreshTimer.isActive())
+        refreshTimer.start();
+}
+
+PvSvPanel *CQuorvaneView::openPanel(int address, const QString &position)
+{
+    PvSvPanel *&panel = panels[address];
+    if (!panel) {
+        panel = new PvSvPanel(address, values, language, prompts, this);
+        connect(panel, &PvSvPanel::meterSelected, this, &CQuorvaneView::meterSelected);
+        // Queued: the command may rebuild the panels, this one among them,
+        // and must not do so inside the panel's own menu.
+        connect(panel, &PvSvPanel::command, this, &CQuorvaneView::command, Qt::QueuedConnection);
+    }
+    panel->setPosition(position);
+    panel->show();
+    return panel;
+}
+
+void CQuorvaneView::destroyPanel(int address)
+{
+    delete panels[address];
+    panels[address] = nullptr;
+}
+
+void CQuorvaneView::layoutPanels()
+{
+    const int count = configuration.values().meteramount;
+    const int width = this->width() / kColumns;
+    // Too narrow for six columns: nothing sensible to tile.
+    if (width <= 0)
+        return;
+    const int rows = count <= kColumns * kRowsUpTo24 ? kRowsUpTo24 : (count + kColumns - 1) / kColumns;
+    const int height = (this->height() - 5) / rows;
+    const int columns = this->width() / width;
+    const int first = configuration.values().startaddress;
+    for (int a = 0; a < kPanelCount; ++a) {
+        if (!panels[a])
+            continue;
+        const int k = a - first;
+        panels[a]->setGeometry(k % columns * width, k / columns * height, width, height);
+    }
+}
+
+void CQuorvaneView::refreshPanels()
+{
+    for (PvSvPanel *panel : panels)
+        if (panel)
+            panel->refresh();
+}
+
+void CQuorvaneView::refreshPanel(int address)
+{
+    if (PvSvPanel *shownPanel = panel(address))
+        shownPanel->refresh();
+}
+
+void CQuorvaneView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutPanels();
 }
 
 void CQuorvaneView::paintEvent(QPaintEvent *event)

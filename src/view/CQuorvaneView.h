@@ -3,12 +3,20 @@
 #include "MeterConfiguration.h"
 #include "SettingsFile.h"
 
+#include <QTimer>
 #include <QWidget>
+
+#include <array>
+
+class Language;
+class LiveValueTable;
+class Prompts;
+class PvSvPanel;
 
 // The main window's central view. It keeps the meter configuration (held by
 // the application, which the line follows), the chart display range and the
-// background colour, and will host the working surfaces (meter panel,
-// monitoring panel, meter manager).
+// background colour, and hosts the working surfaces: for now the meter panel,
+// one value panel per configured meter tiled six to a row.
 //
 // Constructing a view reads the chart range and the background colour;
 // destroying it writes the background colour back. The meter configuration is
@@ -17,7 +25,12 @@ class CQuorvaneView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit CQuorvaneView(MeterConfiguration &meters, QWidget *parent = nullptr);
+    enum class Surface { None, MonitoringPanel, MeterPanel, MeterManager };
+    static constexpr int kPanelCount = 64;
+    static constexpr int kRefreshPeriodMs = 300;
+
+    CQuorvaneView(MeterConfiguration &meters, const LiveValueTable &values, const Language &language,
+                  Prompts &prompts, QWidget *parent = nullptr);
     ~CQuorvaneView() override;
 
     void loadMeterConfiguration();
@@ -37,12 +50,37 @@ public:
     static bool handles(int commandId);
     void runCommand(int commandId);
 
+    Surface surface() const { return shown; }
+    // The value panel of the meter at `address`; null while it does not exist.
+    PvSvPanel *panel(int address) const;
+    bool refreshing() const { return refreshTimer.isActive(); }
+
+signals:
+    // A value panel's context menu opened on the meter at `address`.
+    void meterSelected(int address);
+    // A command chosen from a value panel's context menu.
+    void command(int commandId);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void showMeterPanel();
+    PvSvPanel *openPanel(int address, const QString &position);
+    void destroyPanel(int address);
+    void layoutPanels();
+    void refreshPanels();
+    void refreshPanel(int address);
+
     SettingsFile settings;
     MeterConfiguration &configuration;
+    const LiveValueTable &values;
+    const Language &language;
+    Prompts &prompts;
+    std::array<PvSvPanel *, kPanelCount> panels{};
+    QTimer refreshTimer;
+    Surface shown = Surface::None;
     double chartMin = 0.0;
     double chartMax = 0.0;
     quint32 bkColor = 0;

@@ -2,13 +2,11 @@
 // evenly the requests reach the line, how long the event loop is held up and
 // how much CPU the program spends per request. Run by hand:
 // bench_poll [seconds]
+#include "BenchTools.h"
 #include "LineUnderTest.h"
 #include "MeterSimProcess.h"
 
-#include <sys/resource.h>
-
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -16,50 +14,7 @@
 #include <memory>
 #include <cstdio>
 
-namespace {
-
-// Measures how late a 1 ms timer fires: the longest the event loop was busy.
-class LoopLatency : public QObject {
-public:
-    LoopLatency()
-    {
-        tick.setTimerType(Qt::PreciseTimer);
-        tick.setInterval(1);
-        connect(&tick, &QTimer::timeout, this, &LoopLatency::onTick);
-        clock.start();
-        tick.start();
-    }
-    qint64 longestGapUsec = 0;
-
-private:
-    void onTick()
-    {
-        const qint64 now = clock.nsecsElapsed() / 1000;
-        longestGapUsec = std::max(longestGapUsec, now - last);
-        last = now;
-    }
-    QTimer tick;
-    QElapsedTimer clock;
-    qint64 last = 0;
-};
-
-qint64 cpuMicroseconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec +
-           usage.ru_stime.tv_usec;
-}
-
-double medianOf(QList<qint64> values)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-} // namespace
+using namespace BenchTools;
 
 int main(int argc, char *argv[])
 {

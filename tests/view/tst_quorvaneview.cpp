@@ -1,19 +1,33 @@
 #include "CQuorvaneView.h"
+#include "CommandIds.h"
+#include "Language.h"
+#include "LiveValueTable.h"
 #include "MeterConfiguration.h"
+#include "RecordingPrompts.h"
+#include "PvSvPanel.h"
 #include "SettingsFile.h"
+#include "StoreFixtures.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(MeterConfiguration::Values)
 
 class TestQuorvaneView : public QObject {
     Q_OBJECT
 
     QTemporaryDir home;
+    LiveValueTable live;
+    Language lang;
+    RecordingPrompts prompts;
     QString path() const { return home.filePath(QStringLiteral("qlvmsys.dll")); }
     void writeSettings(const QByteArray &text)
     {
@@ -26,14 +40,44 @@ class TestQuorvaneView : public QObject {
         return SettingsFile(path()).ReadSetting(QString::fromLatin1(section), QString::fromLatin1(key));
     }
 
+    QString registerPath() const { return home.filePath(QStringLiteral("qlvmdata.db")); }
+
+    // A shown view of 1200 x 805 pixels on the given meters, with the meter
+    // panel opened: six cells of 200 pixels to a row.
+    std::unique_ptr<CQuorvaneView> meterPanel(MeterConfiguration &meters, const MeterConfiguration::Values &v)
+    {
+        meters.set(v);
+        auto view = std::make_unique<CQuorvaneView>(meters, live, lang, prompts);
+        view->resize(1200, 805);
+        view->show();
+        view->runCommand(CommandId::MeterInterface);
+        return view;
+    }
+
+    static QList<int> panelAddresses(const CQuorvaneView &view)
+    {
+        QList<int> addresses;
+        for (int a = 0; a < CQuorvaneView::kPanelCount; ++a)
+            if (view.panel(a))
+                addresses << a;
+        return addresses;
+    }
+
 private slots:
-    void init() { qputenv("QUORVANE_HOME", home.path().toUtf8()); }
+    void init()
+    {
+        qputenv("QUORVANE_HOME", home.path().toUtf8());
+        QFile::remove(registerPath());
+        QVERIFY(QFile::copy(StoreFixtures::builtDatabase(QStringLiteral("qlvmdata.db")), registerPath()));
+        QFile::setPermissions(registerPath(), QFile::ReadOwner | QFile::WriteOwner);
+        prompts.clear();
+    }
 
     void construction_reads_chart_range_and_colour()
     {
         writeSettings("[ChartConfig]\nMinValue=-12.5\nMaxValue=1e3\n[SysConfig]\nBkColor=3419176\n");
         MeterConfiguration meters;
-        CQuorvaneView view(meters);
+        CQuorvaneView view(meters, live, lang, prompts);
         QCOMPARE(view.chartMinimum(), -12.5);
         QCOMPARE(view.chartMaximum(), 1000.0);
         QCOMPARE(view.backgroundColour(), 3419176u);
@@ -55,7 +99,7 @@ private slots:
         writeSettings(settings);
         {
             MeterConfiguration meters;
-            CQuorvaneView view(meters);
+            CQuorvaneView view(meters, live, lang, prompts);
         }
         QCOMPARE(read("SysConfig", "BkColor"), written);
     }
@@ -77,7 +121,7 @@ private slots:
         QFETCH(QList<int>, expected);
         writeSettings(settings);
         MeterConfiguration meters;
-        CQuorvaneView view(meters);
+        CQuorvaneView view(meters, live, lang, prompts);
         // Before the window is installed the defaults hold: 300 ms, last address 63.
         QCOMPARE(view.meterConfiguration().values().samplingtime, 300);
         QCOMPARE(view.meterConfiguration().values().endaddress, 63);
@@ -125,7 +169,7 @@ private slots:
         QFETCH(int, told);
         writeSettings(settings);
         MeterConfiguration meters;
-        CQuorvaneView view(meters);
+        CQuorvaneView view(meters, live, lang, prompts);
         QSignalSpy changed(&view.meterConfiguration(), &MeterConfiguration::changed);
         view.loadMeterConfiguration();
         QCOMPARE(changed.count(), told);
@@ -156,11 +200,134 @@ private slots:
         // 0x00BBGGRR: red 0x28, green 0x2c, blue 0x34.
         writeSettings("[SysConfig]\nBkColor=3419176\n");
         MeterConfiguration meters;
-        CQuorvaneView view(meters);
+        CQuorvaneView view(meters, live, lang, prompts);
         view.resize(64, 48);
         const QImage image = view.grab().toImage();
         QCOMPARE(image.pixelColor(0, 0), QColor(0x28, 0x2c, 0x34));
         QCOMPARE(image.pixelColor(63, 47), QColor(0x28, 0x2c, 0x34));
+    }
+    void meter_panel_tiles_six_to_a_row_data()
+    {
+        QTest::addColumn<MeterConfiguration::Values>("config");
+        QTest::addColumn<QList<int>>("panels");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QRect>("cell");
+        auto range = [](int first, int count) {
+            QList<int> list;
+            for (int a = first; a < first + count; ++a)
+                list << a;
+            return list;
+        };
+        // Up to 24 meters the grid has four rows of (805 - 5) / 4 = 200.
+        QTest::newRow("one meter at address 5 in the top-left cell")
+            << MeterConfiguration::Values{1, 1, 300, 1, 5, 5, 1} << QList<int>{5} << 5
+            << QRect(0, 0, 200, 200);
+        QTest::newRow("24 meters: the last in the fourth row")
+            << MeterConfiguration::Values{1, 1, 300, 2, 0, 23, 24} << range(0, 24) << 23
+            << QRect(1000, 600, 200, 200);
+        QTest::newRow("25 meters: five rows of 160") << MeterConfiguration::Values{1, 1, 300, 2, 0, 24, 25}
+                                                     << range(0, 25) << 24 << QRect(0, 640, 200, 160);
+        QTest::newRow("64 meters: eleven rows of 72") << MeterConfiguration::Values{1, 1, 300, 2, 0, 63, 64}
+                                                      << range(0, 64) << 63 << QRect(600, 720, 200, 72);
+        QTest::newRow("first address 10, 3 meters: cells 0, 1, 2")
+            << MeterConfiguration::Values{1, 1, 300, 2, 10, 12, 3} << QList<int>{10, 11, 12} << 12
+            << QRect(400, 0, 200, 200);
+        QTest::newRow("no meters configured: no panel")
+            << MeterConfiguration::Values{0, 0, 0, 0, 0, 0, 0} << QList<int>{} << -1 << QRect();
+        QTest::newRow("a count past address 63 opens no panel beyond it")
+            << MeterConfiguration::Values{1, 1, 300, 2, 60, 63, 9} << range(60, 4) << 63
+            << QRect(600, 0, 200, 200);
+    }
+    void meter_panel_tiles_six_to_a_row()
+    {
+        QFETCH(MeterConfiguration::Values, config);
+        QFETCH(QList<int>, panels);
+        QFETCH(int, address);
+        QFETCH(QRect, cell);
+        MeterConfiguration meters;
+        const auto view = meterPanel(meters, config);
+        QCOMPARE(view->surface(), CQuorvaneView::Surface::MeterPanel);
+        QCOMPARE(panelAddresses(*view), panels);
+        QVERIFY(view->refreshing());
+        if (address < 0)
+            return;
+        QCOMPARE(view->panel(address)->geometry(), cell);
+        QCOMPARE(view->panel(address)->windowTitle(), QStringLiteral("%1#").arg(address));
+        QVERIFY(view->panel(address)->isVisible());
+    }
+
+    void panels_follow_a_new_range_and_the_view_size()
+    {
+        MeterConfiguration meters;
+        const auto view = meterPanel(meters, {1, 1, 300, 2, 0, 63, 64});
+        QCOMPARE(panelAddresses(*view).size(), 64);
+        meters.set({1, 1, 300, 1, 5, 5, 1});
+        view->runCommand(CommandId::MeterInterface);
+        QCOMPARE(panelAddresses(*view), QList<int>{5});
+        // Re-tiled on every resize.
+        view->resize(600, 405);
+        QCOMPARE(view->panel(5)->geometry(), QRect(0, 0, 100, 100));
+    }
+
+    void panels_are_titled_with_the_installation_positions()
+    {
+        StoreFixtures::sql(
+            registerPath(),
+            QStringList{QStringLiteral("INSERT INTO YbGL (Yb_Id, Yb_Azwz) VALUES ('7', '1号锅炉')"),
+                        QStringLiteral("INSERT INTO YbGL (Yb_Id, Yb_Azwz) VALUES ('99', 'far')"),
+                        QStringLiteral("INSERT INTO YbGL (Yb_Id, Yb_Azwz) VALUES ('8', 'old')"),
+                        QStringLiteral("INSERT INTO YbGL (Yb_Id, Yb_Azwz) VALUES ('8', 'new')")});
+        MeterConfiguration meters;
+        const auto view = meterPanel(meters, {1, 1, 300, 2, 6, 9, 4});
+        QCOMPARE(view->panel(6)->position(), QString());
+        QCOMPARE(view->panel(7)->position(), QStringLiteral("1号锅炉"));
+        QCOMPARE(view->panel(8)->position(), QStringLiteral("new"));
+        QVERIFY(prompts.shown.isEmpty());
+    }
+
+    void a_missing_register_leaves_the_titles_empty()
+    {
+        QFile::remove(registerPath());
+        MeterConfiguration meters;
+        const auto view = meterPanel(meters, {1, 1, 300, 2, 1, 2, 2});
+        QCOMPARE(panelAddresses(*view), (QList<int>{1, 2}));
+        QCOMPARE(view->panel(1)->position(), QString());
+    }
+
+    void panels_show_the_live_values()
+    {
+        MeterConfiguration meters;
+        const auto view = meterPanel(meters, {1, 1, 300, 2, 1, 3, 3});
+        live.countAnswer(1, 10, QDateTime::currentDateTime());
+        live.store(1, 25.5);
+        live.countAnswer(2, 10, QDateTime::currentDateTime());
+        live.store(2, -3.0);
+        // Every panel whose meter has a new value follows at the next refresh,
+        // not only the meter that answered last.
+        QTRY_COMPARE(view->panel(1)->valueText(), QStringLiteral("25.5"));
+        QCOMPARE(view->panel(2)->valueText(), QStringLiteral("-3.0"));
+        QCOMPARE(view->panel(3)->valueText(), QString());
+        // A meter found silent shows so at once.
+        live.countMissing(2);
+        live.markNotAnswering(2);
+        QCOMPARE(view->panel(2)->valueText(), QStringLiteral("----"));
+        QVERIFY(view->panel(2)->notAnswering());
+    }
+
+    void panel_menu_reaches_the_view()
+    {
+        MeterConfiguration meters;
+        const auto view = meterPanel(meters, {1, 1, 300, 2, 1, 3, 3});
+        QSignalSpy selected(view.get(), &CQuorvaneView::meterSelected);
+        QSignalSpy command(view.get(), &CQuorvaneView::command);
+        emit view->panel(3)->meterSelected(3);
+        emit view->panel(3)->command(CommandId::ReadAllParameters);
+        QCOMPARE(selected.count(), 1);
+        QCOMPARE(selected.at(0).at(0).toInt(), 3);
+        // The command arrives once the panel's own handling has returned.
+        QCOMPARE(command.count(), 0);
+        QTRY_COMPARE(command.count(), 1);
+        QCOMPARE(command.at(0).at(0).toInt(), CommandId::ReadAllParameters);
     }
 };
 

@@ -1,0 +1,102 @@
+// The whole program polling 64 simulated meters at 200 ms with all 64 value
+// panels shown: how much CPU it spends per poll answer, painting included,
+// and how long the event loop is held up. Run by hand under a real window
+// system, for example:
+// xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb bench_panels [seconds]
+#include "BenchTools.h"
+#include "FrameTestSupport.h"
+
+#include "CQuorvaneView.h"
+#include "CommandIds.h"
+#include "MeterSimProcess.h"
+#include "PvSvPanel.h"
+
+#include <cstdio>
+
+using namespace BenchTools;
+
+namespace {
+
+qsizetype pollAnswers(MeterSimProcess &sim)
+{
+    qsizetype n = 0;
+    for (const auto &request : sim.requests())
+        n += request.function == 3 && request.reg == 200;
+    return n;
+}
+
+// Counts the paint events of each kind of widget, to show what an answer
+// costs on the screen.
+class PaintCount : public QObject {
+public:
+    QMap<QString, int> paints;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            const QString name = watched->objectName().isEmpty()
+                                     ? QString::fromLatin1(watched->metaObject()->className())
+                                     : watched->objectName();
+            ++paints[name.startsWith(QLatin1String("panel")) ? QStringLiteral("panel") : name];
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(2, atoi(argv[1])) : 30;
+    FrameFixture fixture;
+    const QStringList config{"metertype=1",    "channels=1",    "samplingtime=200", "singleormulti=2",
+                             "startaddress=0", "endaddress=63", "meteramount=64"};
+    for (const QString &entry : config)
+        fixture.set(QStringLiteral("MeterConfig"), entry.section('=', 0, 0), entry.section('=', 1));
+    MeterSimProcess sim;
+    if (!sim.start({QStringLiteral("--data-dir"), fixture.home.path(), QStringLiteral("--addresses"),
+                    QStringLiteral("0-63")})) {
+        std::fprintf(stderr, "simulator did not start: %s\n", qPrintable(sim.errorText()));
+        return 1;
+    }
+    CMainFrame *frame = fixture.start();
+    frame->setGeometry(0, 0, 1280, 1000);
+    frame->onCommand(CommandId::MeterInterface);
+
+    // A first pass over all meters fills the panels; then the first half
+    // measures the event loop with a 1 ms timer and the second, without
+    // that timer's own cost, the CPU per answer.
+    std::unique_ptr<LoopLatency> latency;
+    PaintCount paintCount;
+    qint64 longestGapUsec = 0;
+    qint64 cpuStart = 0;
+    qsizetype answersStart = 0;
+    QTimer::singleShot(15000, &app, [&] { latency = std::make_unique<LoopLatency>(); });
+    QTimer::singleShot(15000 + seconds * 500, &app, [&] {
+        longestGapUsec = latency->longestGapUsec;
+        latency.reset();
+        app.installEventFilter(&paintCount);
+        cpuStart = cpuMicroseconds();
+        answersStart = pollAnswers(sim);
+    });
+    QTimer::singleShot(15000 + seconds * 1000, &app, &QCoreApplication::quit);
+    app.exec();
+    const qint64 cpuUsed = cpuMicroseconds() - cpuStart;
+    const qsizetype answers = pollAnswers(sim) - answersStart;
+
+    int showing = 0;
+    for (int a = 0; a < 64; ++a)
+        showing += frame->view()->panel(a) && !frame->view()->panel(a)->valueText().isEmpty();
+    std::printf("platform %s, window %dx%d, %d of 64 panels showing a value\n",
+                qPrintable(QGuiApplication::platformName()), frame->width(), frame->height(), showing);
+    std::printf("longest event loop gap (1 ms timer) %.2f ms\n", longestGapUsec / 1000.0);
+    std::printf("CPU in the steady state: %.3f ms per poll answer (%lld answers, %.1f ms of CPU)\n",
+                answers > 0 ? cpuUsed / 1000.0 / double(answers) : 0.0, qlonglong(answers), cpuUsed / 1000.0);
+    for (auto it = paintCount.paints.cbegin(); it != paintCount.paints.cend(); ++it)
+        std::printf("  %5d paints of %s\n", it.value(), qPrintable(it.key()));
+    fixture.application.reset();
+    sim.stop();
+    return 0;
+}

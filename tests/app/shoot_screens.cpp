@@ -1,0 +1,121 @@
+// Photographs the program's windows on the meter simulator for the manual
+// and the README. Run by hand under a real window system, for example:
+// xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb shoot_screens OUTDIR LANG
+// It writes OUTDIR/panels-5-LANG.png, panels-64-LANG.png and parameters-LANG.png
+// (LANG zh or en).
+#include "FrameTestSupport.h"
+
+#include "CQuorvaneView.h"
+#include "CommandIds.h"
+#include "MeterSimProcess.h"
+#include "PvSvPanel.h"
+#include "StoreFixtures.h"
+
+#include <cstdio>
+
+namespace {
+
+struct Scene {
+    QString name;
+    int first;
+    int last;
+    QStringList simOptions;
+    bool readParameters;
+};
+
+const char *const kPositions[][2] = {
+    {"1号锅炉出口", "Boiler 1 outlet"}, {"1号锅炉回水", "Boiler 1 return"},
+    {"热交换器 A", "Heat exchanger A"}, {"冷却塔", "Cooling tower"},
+    {"蒸汽总管", "Steam header"},
+};
+
+void fillRegister(const QString &path, int language, int count)
+{
+    QStringList statements;
+    for (int a = 0; a < count; ++a) {
+        const QString position = a < 5 ? QString::fromUtf8(kPositions[a][language])
+                                       : QStringLiteral("%1 %2").arg(language ? "Line" : "生产线").arg(a);
+        statements << QStringLiteral("INSERT INTO YbGL (Yb_Id, Yb_Azwz) VALUES ('%1', '%2')")
+                          .arg(a + (count == 5 ? 1 : 0))
+                          .arg(position);
+    }
+    StoreFixtures::sql(path, statements);
+}
+
+bool shoot(const Scene &scene, const QString &outDir, int language)
+{
+    const QString suffix = language ? QStringLiteral("en") : QStringLiteral("zh");
+    FrameFixture fixture;
+    fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(language));
+    const int count = scene.last - scene.first + 1;
+    const QList<QPair<QString, int>> config{{"metertype", 1},
+                                            {"channels", 1},
+                                            {"samplingtime", 200},
+                                            {"singleormulti", 2},
+                                            {"startaddress", scene.first},
+                                            {"endaddress", scene.last},
+                                            {"meteramount", count}};
+    for (const auto &[key, value] : config)
+        fixture.set(QStringLiteral("MeterConfig"), key, QString::number(value));
+    QFile::copy(StoreFixtures::builtDatabase(QStringLiteral("qlvmdata.db")),
+                fixture.home.filePath(QStringLiteral("qlvmdata.db")));
+    QFile::setPermissions(fixture.home.filePath(QStringLiteral("qlvmdata.db")),
+                          QFile::ReadOwner | QFile::WriteOwner);
+    fillRegister(fixture.home.filePath(QStringLiteral("qlvmdata.db")), language, count);
+
+    MeterSimProcess sim;
+    QStringList options{QStringLiteral("--data-dir"), fixture.home.path(), QStringLiteral("--addresses"),
+                        QStringLiteral("%1-%2").arg(scene.first).arg(scene.last)};
+    if (!sim.start(options + scene.simOptions)) {
+        std::fprintf(stderr, "simulator did not start: %s\n", qPrintable(sim.errorText()));
+        return false;
+    }
+    CMainFrame *frame = fixture.start();
+    frame->setGeometry(0, 0, 1024, 720);
+    frame->onCommand(CommandId::MeterInterface);
+    // One full pass over the meters, so that every panel has its value.
+    QTest::qWait(std::max(3000, count * 200 + 1500));
+    frame->grab().save(QStringLiteral("%1/%2-%3.png").arg(outDir, scene.name, suffix));
+    if (scene.readParameters) {
+        frame->line().selectMeter(scene.first + 2);
+        frame->onCommand(CommandId::ReadAllParameters);
+        const bool shown = QTest::qWaitFor(
+            [&] {
+                return frame->findChild<QDialog *>(QStringLiteral("ParameterDialog")) &&
+                       frame->findChild<QDialog *>(QStringLiteral("ParameterDialog"))->isVisible();
+            },
+            30000);
+        if (!shown) {
+            std::fprintf(stderr, "the parameter dialog did not come\n");
+            return false;
+        }
+        QTest::qWait(500);
+        frame->findChild<QDialog *>(QStringLiteral("ParameterDialog"))
+            ->grab()
+            .save(QStringLiteral("%1/parameters-%2.png").arg(outDir, suffix));
+    }
+    fixture.application.reset();
+    sim.stop();
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: shoot_screens OUTDIR zh|en\n");
+        return 2;
+    }
+    const QString outDir = QString::fromLocal8Bit(argv[1]);
+    const int language = qstrcmp(argv[2], "en") == 0 ? 1 : 0;
+    const QList<Scene> scenes{
+        {QStringLiteral("panels-5"), 1, 5, {}, true},
+        {QStringLiteral("panels-64"), 0, 63, {QStringLiteral("--silent"), QStringLiteral("13")}, false},
+    };
+    for (const Scene &scene : scenes)
+        if (!shoot(scene, outDir, language))
+            return 1;
+    return 0;
+}
