@@ -27,6 +27,28 @@ namespace {
 constexpr QSize kInitialSize(800, 600);
 constexpr QSize kMinimumSize(720, 540);
 
+// Holds the status bar's message pane outside the bar's layout: a new text
+// (one per poll answer) then repaints the pane alone instead of making the
+// bar lay out and repaint all its panes.
+class PaneHolder : public QWidget {
+public:
+    explicit PaneHolder(QWidget *parent) : QWidget(parent), label(new QLabel(this))
+    {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        // Opaque, so that its repaint does not reach through to the bar and
+        // the window behind it.
+        label->setAutoFillBackground(true);
+    }
+    QLabel *pane() const { return label; }
+    QSize sizeHint() const override { return QSize(0, label->sizeHint().height()); }
+
+protected:
+    void resizeEvent(QResizeEvent *) override { label->setGeometry(rect()); }
+
+private:
+    QLabel *label;
+};
+
 } // namespace
 
 CMainFrame::CMainFrame(QuorvaneApplication &app, MeterLine &line, MeterConfiguration &meters,
@@ -80,9 +102,10 @@ void CMainFrame::buildStatusBar()
 {
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
-    messagePane = new QLabel(bar);
+    auto *holder = new PaneHolder(bar);
+    messagePane = holder->pane();
     messagePane->setObjectName(QStringLiteral("messagePane"));
-    bar->addWidget(messagePane, 1);
+    bar->addWidget(holder, 1);
     indicators = new LockKeyIndicators(bar);
     bar->addPermanentWidget(indicators);
 }

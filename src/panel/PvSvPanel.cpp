@@ -32,7 +32,7 @@ QLabel *makeLabel(QWidget *parent, const QString &name, Qt::Alignment alignment)
 
 PvSvPanel::PvSvPanel(int meterAddress, const LiveValueTable &liveValues, const Language &lang, Prompts &shown,
                      QWidget *parent)
-    : QFrame(parent), values(liveValues), language(lang), prompts(shown)
+    : QFrame(parent), values(liveValues), language(lang), prompts(shown), meter(meterAddress)
 {
     setObjectName(QStringLiteral("panel%1").arg(meterAddress));
     setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -120,7 +120,7 @@ QString PvSvPanel::valueTextOf(const LiveValueTable &table, int address)
 
 bool PvSvPanel::refresh()
 {
-    const QString text = valueTextOf(values, address());
+    const QString text = valueTextOf(values, meter);
     const bool nowSilent = text == kPanelNoAnswer.text(0);
     if (text == shownText)
         return false;
@@ -150,7 +150,6 @@ void PvSvPanel::applyStyle()
 QString PvSvPanel::healthText() const
 {
     const int lang = language.index();
-    const int meter = address();
     const MeterHealth &health = values.health(meter);
     const QString response = health.lastResponseMs < 0
                                  ? kPanelNever.text(lang)

@@ -61,6 +61,9 @@ private:
     const LiveValueTable &values;
     const Language &language;
     Prompts &prompts;
+    // The meter whose value is shown; the context menu reads the address
+    // from the caption, as the panel always has.
+    int meter;
     QLabel *captionStrip = nullptr;
     QLabel *title = nullptr;
     QLabel *pvLabel = nullptr;

@@ -1,16 +1,26 @@
 #include "FrameTestSupport.h"
 
+#include "CEditGrid.h"
+#include "CQuorvaneView.h"
 #include "CommandIds.h"
+#include "LineTimers.h"
+#include "LiveValueTable.h"
 #include "MeterLine.h"
 #include "MeterSimProcess.h"
+#include "ParameterDialog.h"
 #include "PortNames.h"
+#include "PvSvPanel.h"
 #include "SerialLink.h"
 
+#include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -49,6 +59,37 @@ bool cyclesThrough(const QList<int> &addresses, int first, int last)
             return false;
     }
     return true;
+}
+
+// The texts of one column of the parameter table, rows 1 on.
+QStringList columnTexts(CEditGrid *grid, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < grid->rowCount(); ++row)
+        texts << grid->item(row, column)->text();
+    return texts;
+}
+
+// Clicks the value cell of grid row `row` and types `text` over it, as the
+// operator does, ending with Enter.
+void typeIntoCell(CEditGrid *grid, int row, const QString &text)
+{
+    const QRect cell = grid->visualRect(grid->cellIndex(row, 2));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::keyClick(grid, text.at(0).toLatin1());
+    QTest::keyClicks(grid->cellEditor(), text.mid(1));
+    QTest::keyClick(grid->cellEditor(), Qt::Key_Return);
+    QCOMPARE(grid->item(row - 1, 2)->text(), text);
+}
+
+// The register writes among the requests, as {address, register, value}.
+QList<QList<int>> writesOf(const QList<MeterSimProcess::Request> &requests)
+{
+    QList<QList<int>> writes;
+    for (const auto &request : requests)
+        if (request.function == 6)
+            writes << QList<int>{request.address, request.reg, request.value};
+    return writes;
 }
 
 } // namespace
@@ -99,31 +140,93 @@ private slots:
         QCOMPARE(other.OpenPort(QStringLiteral("COM1")), 1);
     }
 
-    void main_window_reads_all_parameters_of_a_meter()
+    void operator_edits_a_meters_parameters_from_its_panel()
     {
         FrameFixture fixture;
         fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QStringLiteral("1"));
+        fixture.set(QStringLiteral("MeterConfig"), QStringLiteral("samplingtime"), QStringLiteral("200"));
         MeterSimProcess sim;
         QVERIFY2(sim.start({QStringLiteral("--data-dir"), fixture.home.path(), QStringLiteral("--addresses"),
                             QStringLiteral("1-5")}),
                  qPrintable(sim.errorText()));
         CMainFrame *frame = fixture.start();
-        QVERIFY(sim.waitForRequests(1));
-        // The value panel's context menu picks the meter, then sends 32790.
-        frame->line().selectMeter(3);
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+
+        // F2: one panel per configured meter, each showing its meter's value.
+        QTest::keyClick(frame, Qt::Key_F2);
+        CQuorvaneView *view = frame->view();
+        QCOMPARE(view->surface(), CQuorvaneView::Surface::MeterPanel);
+        const LiveValueTable &live = frame->line().liveValues();
+        for (int a = 1; a <= 5; ++a) {
+            QVERIFY(view->panel(a) && view->panel(a)->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(!view->panel(a)->valueText().isEmpty() &&
+                                         view->panel(a)->valueText() == QString::asprintf("%.1f", live[a]),
+                                     30000);
+        }
+        QVERIFY(!view->panel(0) && !view->panel(6));
+
+        // Right-click panel 3# and choose "Read All Parameter".
+        PvSvPanel *panel = view->panel(3);
+        QCOMPARE(panel->windowTitle(), QStringLiteral("3#"));
+        // Through the window, as a real click comes, so that the press turns
+        // into a context menu request.
+        QTest::mouseClick(frame->windowHandle(), Qt::RightButton, {}, panel->mapTo(frame, QPoint(20, 40)));
+        auto *menu = panel->findChild<QMenu *>(QStringLiteral("panelMenu"));
+        QTRY_VERIFY(menu->isVisible());
+        QAction *readAll = menu->actions().at(0);
+        QCOMPARE(readAll->text(), QStringLiteral("Read All Parameter"));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(readAll).center());
+        QTRY_VERIFY(frame->progressShown());
+
+        // Meter 3's 34 parameters of type 1, formatted by the menu.
+        QTRY_VERIFY_WITH_TIMEOUT(frame->parameterDialog() && frame->parameterDialog()->isVisible(), 60000);
+        ParameterDialog *dialog = frame->parameterDialog();
+        CEditGrid *grid = dialog->grid();
+        const QStringList loaded = columnTexts(grid, 2);
+        QCOMPARE(loaded.size(), 34);
+        QCOMPARE(columnTexts(grid, 1).at(0), QStringLiteral("Set Value"));
+        QCOMPARE(loaded.at(0), QStringLiteral("50.0"));
+        for (const auto &request : sim.requests())
+            if (request.function == 3 && request.reg != 200)
+                QCOMPARE(request.address, 3);
+        // A second read while the window is open is refused.
         frame->onCommand(CommandId::ReadAllParameters);
-        QVERIFY(frame->progressShown());
-        // A second command while the read runs only shows its progress.
+        QCOMPARE(fixture.prompts.lastText(),
+                 QStringLiteral("Please click \"Back\"in the\"All Parameter\",then try again."));
+        fixture.prompts.clear();
+
+        // Two cells edited, then "Only Changed" (preselected) and Yes.
+        typeIntoCell(grid, 1, QStringLiteral("61.5"));
+        typeIntoCell(grid, 9, QStringLiteral("300"));
+        const qsizetype before = sim.requests().size();
+        std::optional<qsizetype> writesWhenDone;
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("writeButton")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                if (!writesWhenDone && fixture.prompts.count(RecordingPrompts::Kind::Info) > 0)
+                    writesWhenDone = writesOf(sim.requests().mid(before)).size();
+                return writesWhenDone.has_value();
+            }(),
+            30000);
+        QCOMPARE(fixture.prompts.lastText(), QStringLiteral("Write completely!"));
+        const QList<QList<int>> writes = writesOf(sim.requests().mid(before));
+        QCOMPARE(writes, (QList<QList<int>>{{3, 0, 615}, {3, 16, 300}}));
+        // The message came once the last write had reached the meter.
+        QCOMPARE(*writesWhenDone, 2);
+        QVERIFY(dialog->isVisible());
+
+        // Read back: only those two parameters changed in the meter.
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cancelButton")), Qt::LeftButton);
+        QTRY_VERIFY(!frame->parameterDialogExists());
+        QTRY_VERIFY_WITH_TIMEOUT(frame->line().timerActive(TimerId::PollTimer), 30000);
         frame->onCommand(CommandId::ReadAllParameters);
-        QVERIFY(frame->progressShown());
-        // Type 1 of the supplied database: 34 parameters, the first "Set
-        // Value" with one decimal place and the simulator's default 500.
-        QTRY_COMPARE_WITH_TIMEOUT(frame->lastParameters().parameterCount, 34, 60000);
-        QCOMPARE(frame->lastParameters().names[0], QStringLiteral("Set Value"));
-        QCOMPARE(frame->lastParameters().values[0], QStringLiteral("50.0"));
-        QVERIFY(!frame->progressShown());
-        QVERIFY(fixture.prompts.shown.isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(frame->line().timerActive(TimerId::PollTimer), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->parameterDialog() && frame->parameterDialog()->isVisible(), 60000);
+        QStringList expected = loaded;
+        expected[0] = QStringLiteral("61.5");
+        expected[8] = QStringLiteral("300");
+        QCOMPARE(columnTexts(frame->parameterDialog()->grid(), 2), expected);
+        QCOMPARE(fixture.prompts.count(RecordingPrompts::Kind::Error), 0);
     }
 
     void termination_signal_closes_the_program_data()
