@@ -108,7 +108,7 @@ void CQuorvaneView::showMeterPanel()
         refreshTimer.start();
 }
 
-PvSvPanel *CQuorvaneView::openPanel(int address, const QString &position)
+void CQuorvaneView::openPanel(int address, const QString &position)
 {
     PvSvPanel *&panel = panels[address];
     if (!panel) {
@@ -120,7 +120,6 @@ PvSvPanel *CQuorvaneView::openPanel(int address, const QString &position)
     }
     panel->setPosition(position);
     panel->show();
-    return panel;
 }
 
 void CQuorvaneView::destroyPanel(int address)

@@ -67,7 +67,7 @@ protected:
 
 private:
     void showMeterPanel();
-    PvSvPanel *openPanel(int address, const QString &position);
+    void openPanel(int address, const QString &position);
     void destroyPanel(int address);
     void layoutPanels();
     void refreshPanels();

@@ -73,6 +73,20 @@ public:
         SettingsFile file(settingsPath());
         file.WriteSetting(section, key, value);
     }
+    // Section MeterConfig for meters `first`..`last` of type 1 polled every
+    // `periodMs`.
+    void setMeterRange(int first, int last, int periodMs)
+    {
+        const QList<QPair<const char *, int>> config{{"metertype", 1},
+                                                     {"channels", 1},
+                                                     {"samplingtime", periodMs},
+                                                     {"singleormulti", 2},
+                                                     {"startaddress", first},
+                                                     {"endaddress", last},
+                                                     {"meteramount", last - first + 1}};
+        for (const auto &[key, value] : config)
+            set(QStringLiteral("MeterConfig"), QString::fromLatin1(key), QString::number(value));
+    }
     QByteArray settingsBytes() const
     {
         QFile file(settingsPath());

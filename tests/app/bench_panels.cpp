@@ -27,8 +27,8 @@ qsizetype pollAnswers(const QString &log)
         return 0;
     qsizetype n = 0;
     for (const QByteArray &line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        n += fields.size() >= 5 && fields[0] == "REQ" && fields[3] == "3" && fields[4] == "200";
+        const auto request = MeterSimProcess::parseRequest(line);
+        n += request && request->function == 3 && request->reg == 200;
     }
     return n;
 }
@@ -59,10 +59,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(2, atoi(argv[1])) : 30;
     FrameFixture fixture;
-    const QStringList config{"metertype=1",    "channels=1",    "samplingtime=200", "singleormulti=2",
-                             "startaddress=0", "endaddress=63", "meteramount=64"};
-    for (const QString &entry : config)
-        fixture.set(QStringLiteral("MeterConfig"), entry.section('=', 0, 0), entry.section('=', 1));
+    fixture.setMeterRange(0, 63, 200);
     MeterSimProcess sim;
     const QString log = fixture.home.filePath(QStringLiteral("requests.log"));
     if (!sim.start({QStringLiteral("--data-dir"), fixture.home.path(), QStringLiteral("--addresses"),

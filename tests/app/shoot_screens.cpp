@@ -48,15 +48,7 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
     FrameFixture fixture;
     fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(language));
     const int count = scene.last - scene.first + 1;
-    const QList<QPair<QString, int>> config{{"metertype", 1},
-                                            {"channels", 1},
-                                            {"samplingtime", 200},
-                                            {"singleormulti", 2},
-                                            {"startaddress", scene.first},
-                                            {"endaddress", scene.last},
-                                            {"meteramount", count}};
-    for (const auto &[key, value] : config)
-        fixture.set(QStringLiteral("MeterConfig"), key, QString::number(value));
+    fixture.setMeterRange(scene.first, scene.last, 200);
     QFile::copy(StoreFixtures::builtDatabase(QStringLiteral("qlvmdata.db")),
                 fixture.home.filePath(QStringLiteral("qlvmdata.db")));
     QFile::setPermissions(fixture.home.filePath(QStringLiteral("qlvmdata.db")),

@@ -69,6 +69,15 @@ QString MeterSimProcess::errorText()
     return notes;
 }
 
+std::optional<MeterSimProcess::Request> MeterSimProcess::parseRequest(const QByteArray &line)
+{
+    const QList<QByteArray> fields = line.trimmed().split(' ');
+    if (fields.size() != 6 || fields[0] != "REQ")
+        return std::nullopt;
+    return Request{fields[1].toLongLong(), fields[2].toInt(), fields[3].toInt(), fields[4].toInt(),
+                   fields[5].toInt()};
+}
+
 void MeterSimProcess::collect()
 {
     partialLine += child.readAllStandardError();
@@ -76,10 +85,8 @@ void MeterSimProcess::collect()
     while ((end = partialLine.indexOf('\n')) >= 0) {
         const QByteArray line = partialLine.left(end).trimmed();
         partialLine.remove(0, end + 1);
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() == 6 && fields[0] == "REQ") {
-            logged.append({fields[1].toLongLong(), fields[2].toInt(), fields[3].toInt(), fields[4].toInt(),
-                           fields[5].toInt()});
+        if (const std::optional<Request> request = parseRequest(line)) {
+            logged.append(*request);
         } else {
             notes += QString::fromLocal8Bit(line) + QLatin1Char('\n');
         }

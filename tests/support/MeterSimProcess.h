@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The meter simulator (quorvane-meter-sim) as a child process of a test:
 // starts it, learns the device path of its pseudo-terminal, collects the
 // requests it logs, and stops it.
@@ -38,6 +40,8 @@ public:
     QString devicePath() const { return device; }
     // The requests logged so far, in order.
     QList<Request> requests();
+    // One line of the log as a request; nothing for any other line.
+    static std::optional<Request> parseRequest(const QByteArray &line);
     // Runs the event loop until at least `count` requests were logged.
     bool waitForRequests(qsizetype count, int timeoutMs = 30000);
     // What the simulator wrote to stderr besides request lines, and why a
