@@ -1,10 +1,13 @@
 #include "CQuorvaneView.h"
 
+#include "ChartRangeDialog.h"
+#include "ColourRef.h"
 #include "CommandIds.h"
 #include "DataDirectory.h"
 #include "Language.h"
 #include "LiveValueTable.h"
 #include "MeterRegister.h"
+#include "MonitoringPanel.h"
 #include "PvSvPanel.h"
 #include "SettingsKeys.h"
 
@@ -13,11 +16,6 @@
 #include <QPainter>
 
 namespace {
-
-QColor fromColorRef(quint32 value)
-{
-    return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
-}
 
 constexpr int kColumns = 6;
 constexpr int kRowsUpTo24 = 4;
@@ -28,9 +26,11 @@ CQuorvaneView::CQuorvaneView(MeterConfiguration &meters, const LiveValueTable &l
                              const Language &lang, Prompts &shown, QWidget *parent)
     : QWidget(parent), configuration(meters), values(liveValues), language(lang), prompts(shown)
 {
+    monitor = new MonitoringPanel(values, language, prompts, this);
     chartMax = settings.ReadReal(Setting::ChartMaxValue);
     chartMin = settings.ReadReal(Setting::ChartMinValue);
     bkColor = static_cast<quint32>(settings.ReadInt(Setting::SysBkColor));
+    rangeDialog = new ChartRangeDialog(language, prompts, this);
     setObjectName(QStringLiteral("view"));
     // The whole surface is painted here; nothing of the parent shows through.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -39,6 +39,12 @@ CQuorvaneView::CQuorvaneView(MeterConfiguration &meters, const LiveValueTable &l
     connect(&refreshTimer, &QTimer::timeout, this, &CQuorvaneView::refreshPanels);
     // A meter found silent shows so at once, not at the next refresh.
     connect(&values, &LiveValueTable::markedNotAnswering, this, &CQuorvaneView::refreshPanel);
+
+    // Back on the monitoring panel leaves the bare background.
+    connect(monitor, &MonitoringPanel::closed, this, [this] { this->shown = Surface::None; });
+    connect(monitor, &MonitoringPanel::limitsChanged, this, &CQuorvaneView::followChartLimits);
+    connect(&configuration, &MeterConfiguration::changed, this, &CQuorvaneView::followAddressRange);
+    followAddressRange();
 }
 
 CQuorvaneView::~CQuorvaneView()
@@ -49,12 +55,20 @@ CQuorvaneView::~CQuorvaneView()
 bool CQuorvaneView::rewriteBackgroundColour()
 {
     SettingsFile file;
-    return file.WriteInt(Setting::SysBkColor, file.ReadInt(Setting::SysBkColor));
+    const bool chart = file.WriteInt(Setting::ChartBkColor, file.ReadInt(Setting::ChartBkColor));
+    return file.WriteInt(Setting::SysBkColor, file.ReadInt(Setting::SysBkColor)) && chart;
 }
 
 void CQuorvaneView::loadMeterConfiguration()
 {
     configuration.load(settings);
+    followAddressRange();
+}
+
+void CQuorvaneView::followAddressRange()
+{
+    const MeterConfiguration::Values &config = configuration.values();
+    monitor->setAddressRange(config.startaddress, config.endaddress);
 }
 
 bool CQuorvaneView::handles(int commandId)
@@ -63,7 +77,7 @@ bool CQuorvaneView::handles(int commandId)
     switch (commandId) {
     case MeterConfig:
     case SetBkColor:
-    case RealtimeChart:
+    case CommandId::RealtimeChart:
     case MeterInterface:
     case MeterManager:
     case ChartRange:
@@ -75,10 +89,21 @@ bool CQuorvaneView::handles(int commandId)
 
 void CQuorvaneView::runCommand(int commandId)
 {
-    // The other surfaces and dialogs are not part of the view yet; their
-    // commands leave the view as it is.
-    if (commandId == CommandId::MeterInterface)
+    // The wizard, the background colour and the meter manager are not part
+    // of the view yet; their commands leave the view as it is.
+    switch (commandId) {
+    case CommandId::MeterInterface:
         showMeterPanel();
+        break;
+    case CommandId::RealtimeChart:
+        showRealtimeChart();
+        break;
+    case CommandId::ChartRange:
+        editChartRange();
+        break;
+    default:
+        break;
+    }
 }
 
 PvSvPanel *CQuorvaneView::panel(int address) const
@@ -95,6 +120,7 @@ void CQuorvaneView::showMeterPanel()
     // no panel exists for them.
     const int first = config.startaddress;
     const int last = config.meteramount == 1 ? first : first + config.meteramount - 1;
+    monitor->close();
     for (int a = 0; a < kPanelCount; ++a) {
         if (a >= first && a <= last)
             openPanel(a, positions[a]);
@@ -106,6 +132,37 @@ void CQuorvaneView::showMeterPanel()
     refreshPanels();
     if (!refreshTimer.isActive())
         refreshTimer.start();
+}
+
+void CQuorvaneView::showRealtimeChart()
+{
+    for (PvSvPanel *panel : panels)
+        if (panel)
+            panel->hide();
+    shown = Surface::MonitoringPanel;
+    // Shown twice, the panel goes on as it is.
+    if (!monitor->isOpen())
+        monitor->open(chartMin, chartMax);
+}
+
+void CQuorvaneView::editChartRange()
+{
+    rangeDialog->setLimits(chartMax, chartMin);
+    if (rangeDialog->exec() != QDialog::Accepted)
+        return;
+    if (rangeDialog->upper() == chartMax && rangeDialog->lower() == chartMin)
+        return;
+    if (monitor->isOpen())
+        monitor->setRange(rangeDialog->lower(), rangeDialog->upper());
+    followChartLimits(rangeDialog->lower(), rangeDialog->upper());
+    settings.WriteReal(Setting::ChartMaxValue, chartMax);
+    settings.WriteReal(Setting::ChartMinValue, chartMin);
+}
+
+void CQuorvaneView::followChartLimits(double lower, double upper)
+{
+    chartMin = lower;
+    chartMax = upper;
 }
 
 void CQuorvaneView::openPanel(int address, const QString &position)
@@ -164,10 +221,12 @@ void CQuorvaneView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     layoutPanels();
+    if (monitor->isOpen())
+        monitor->setGeometry(rect());
 }
 
 void CQuorvaneView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    painter.fillRect(event->rect(), fromColorRef(bkColor));
+    painter.fillRect(event->rect(), fromColourRef(bkColor));
 }

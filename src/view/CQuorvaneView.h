@@ -8,15 +8,18 @@
 
 #include <array>
 
+class ChartRangeDialog;
 class Language;
 class LiveValueTable;
+class MonitoringPanel;
 class Prompts;
 class PvSvPanel;
 
 // The main window's central view. It keeps the meter configuration (held by
 // the application, which the line follows), the chart display range and the
-// background colour, and hosts the working surfaces: for now the meter panel,
-// one value panel per configured meter tiled six to a row.
+// background colour, and hosts the working surfaces: the meter panel, one
+// value panel per configured meter tiled six to a row, and the monitoring
+// panel with its real-time chart, which covers the whole view.
 //
 // Constructing a view reads the chart range and the background colour;
 // destroying it writes the background colour back. The meter configuration is
@@ -36,8 +39,9 @@ public:
     void loadMeterConfiguration();
     const MeterConfiguration &meterConfiguration() const { return configuration; }
 
-    // Writes the background colour the settings file holds back into it, as
-    // every language switch does (a missing key is written as 0).
+    // Writes the background colours the settings file holds (the view's and
+    // the monitoring panel's) back into it, as every language switch does (a
+    // missing key is written as 0).
     static bool rewriteBackgroundColour();
 
     // 0x00BBGGRR, red in the low byte.
@@ -53,6 +57,8 @@ public:
     Surface surface() const { return shown; }
     // The value panel of the meter at `address`; null while it does not exist.
     PvSvPanel *panel(int address) const;
+    MonitoringPanel *monitoringPanel() const { return monitor; }
+    ChartRangeDialog *chartRangeDialog() const { return rangeDialog; }
     bool refreshing() const { return refreshTimer.isActive(); }
 
 signals:
@@ -67,6 +73,10 @@ protected:
 
 private:
     void showMeterPanel();
+    void showRealtimeChart();
+    void editChartRange();
+    void followChartLimits(double lower, double upper);
+    void followAddressRange();
     void openPanel(int address, const QString &position);
     void destroyPanel(int address);
     void layoutPanels();
@@ -79,6 +89,8 @@ private:
     const Language &language;
     Prompts &prompts;
     std::array<PvSvPanel *, kPanelCount> panels{};
+    MonitoringPanel *monitor = nullptr;
+    ChartRangeDialog *rangeDialog = nullptr;
     QTimer refreshTimer;
     Surface shown = Surface::None;
     double chartMin = 0.0;

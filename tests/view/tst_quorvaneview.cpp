@@ -4,7 +4,9 @@
 #include "LiveValueTable.h"
 #include "MeterConfiguration.h"
 #include "RecordingPrompts.h"
+#include "MonitoringPanel.h"
 #include "PvSvPanel.h"
+#include "RealtimeChart.h"
 #include "SettingsFile.h"
 #include "StoreFixtures.h"
 
@@ -12,7 +14,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QApplication>
+#include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -102,6 +110,9 @@ private slots:
             CQuorvaneView view(meters, live, lang, prompts);
         }
         QCOMPARE(read("SysConfig", "BkColor"), written);
+        // The monitoring panel, made and dropped with the view, does the same
+        // with its own colour.
+        QCOMPARE(read("ChartConfig", "BkColor"), QStringLiteral("0"));
     }
 
     void meter_configuration_data()
@@ -328,6 +339,82 @@ private slots:
         QCOMPARE(command.count(), 0);
         QTRY_COMPARE(command.count(), 1);
         QCOMPARE(command.at(0).at(0).toInt(), CommandId::ReadAllParameters);
+    }
+
+    void chart_and_meter_panel_take_turns()
+    {
+        writeSettings("[ChartConfig]\nMinValue=-10\nMaxValue=90\n");
+        MeterConfiguration meters;
+        const auto view = meterPanel(meters, {1, 1, 300, 2, 1, 3, 3});
+        MonitoringPanel *monitor = view->monitoringPanel();
+        QVERIFY(!monitor->isOpen());
+
+        view->runCommand(CommandId::RealtimeChart);
+        QCOMPARE(view->surface(), CQuorvaneView::Surface::MonitoringPanel);
+        QVERIFY(monitor->isVisible());
+        QCOMPARE(monitor->geometry(), view->rect());
+        QCOMPARE(monitor->chart()->lowerLimit(), -10.0);
+        QCOMPARE(monitor->chart()->upperLimit(), 90.0);
+        // The value panels are hidden, not gone, and the tree offers their meters.
+        QVERIFY(view->panel(1) && !view->panel(1)->isVisible());
+        const auto *tree = monitor->findChild<QTreeWidget *>(QStringLiteral("watchTree"));
+        QCOMPARE(tree->topLevelItemCount(), 3);
+
+        // Shown again, the same chart goes on.
+        RealtimeChart *chart = monitor->chart();
+        view->runCommand(CommandId::RealtimeChart);
+        QCOMPARE(monitor->chart(), chart);
+
+        // A new address range reaches the tree at once.
+        meters.set({1, 1, 300, 2, 4, 8, 5});
+        QCOMPARE(tree->topLevelItemCount(), 5);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("4#"));
+
+        view->runCommand(CommandId::MeterInterface);
+        QCOMPARE(view->surface(), CQuorvaneView::Surface::MeterPanel);
+        QVERIFY(!monitor->isOpen());
+        QVERIFY(!monitor->chart());
+        QVERIFY(view->panel(4)->isVisible());
+
+        // Back on the monitoring panel leaves the bare background.
+        view->runCommand(CommandId::RealtimeChart);
+        monitor->findChild<QPushButton *>(QStringLiteral("backButton"))->click();
+        QCOMPARE(view->surface(), CQuorvaneView::Surface::None);
+        QVERIFY(!monitor->isVisible());
+    }
+
+    void chart_range_is_written_only_when_it_changed()
+    {
+        writeSettings("[ChartConfig]\nMinValue=0\nMaxValue=100\n");
+        MeterConfiguration meters;
+        CQuorvaneView view(meters, live, lang, prompts);
+        view.resize(1000, 700);
+        view.show();
+        view.runCommand(CommandId::RealtimeChart);
+
+        auto rangeDialog = [](const QString &upper, const QString &lower) {
+            QTimer::singleShot(0, [upper, lower] {
+                auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("upperEdit"))->text(),
+                         QStringLiteral("100"));
+                dialog->findChild<QLineEdit *>(QStringLiteral("upperEdit"))->setText(upper);
+                dialog->findChild<QLineEdit *>(QStringLiteral("lowerEdit"))->setText(lower);
+                dialog->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
+            });
+        };
+        // Confirmed unchanged: the file is not touched.
+        QFile::remove(path());
+        rangeDialog(QStringLiteral("100"), QStringLiteral("0"));
+        view.runCommand(CommandId::ChartRange);
+        QVERIFY(!QFile::exists(path()));
+
+        rangeDialog(QStringLiteral("100"), QStringLiteral("-40"));
+        view.runCommand(CommandId::ChartRange);
+        QCOMPARE(view.chartMinimum(), -40.0);
+        QCOMPARE(read("ChartConfig", "MinValue"), QStringLiteral("-40"));
+        QCOMPARE(read("ChartConfig", "MaxValue"), QStringLiteral("100"));
+        QCOMPARE(view.monitoringPanel()->chart()->lowerLimit(), -40.0);
     }
 };
 

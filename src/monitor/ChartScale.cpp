@@ -1,0 +1,73 @@
+#include "ChartScale.h"
+
+#include <cmath>
+
+namespace ChartScale {
+
+namespace {
+constexpr int kStepsAcross = 11;
+constexpr int kMinorPerDivision = 5;
+constexpr int kLabelOffset = 10;
+} // namespace
+
+int stepFor(int creationWidth)
+{
+    return creationWidth / kStepsAcross;
+}
+
+int plotHeight(int clientHeight, const Margins &margins)
+{
+    return clientHeight - margins.top - margins.bottom;
+}
+
+QSize imageSize(int step, const QSize &client, const Margins &margins)
+{
+    return QSize(step + client.width() - margins.left, client.height());
+}
+
+int newestX(int step, int lineWidth)
+{
+    return step + lineWidth / 2;
+}
+
+int majorLineY(int i, int plotHeight, int divisions)
+{
+    return divisions > 0 ? i * plotHeight / divisions : 0;
+}
+
+int minorLineY(int k, int plotHeight, int divisions)
+{
+    return divisions > 0 ? k * plotHeight / (divisions * kMinorPerDivision) : 0;
+}
+
+double clampToRange(double value, double lower, double upper)
+{
+    if (value > upper)
+        return upper;
+    // Written so that a NaN fails the test and lands at the bottom too.
+    if (!(value >= lower))
+        return lower;
+    return value;
+}
+
+int valueToY(double value, double lower, double upper, int plotHeight)
+{
+    const double range = upper - lower;
+    if (!(range > 0.0))
+        return plotHeight;
+    return static_cast<int>(std::trunc((upper - value) / range * plotHeight));
+}
+
+QString labelText(int i, double lower, double upper, int divisions)
+{
+    if (divisions <= 0)
+        return QString::asprintf("%.1f", lower);
+    return QString::asprintf("%.1f", lower + (divisions - i) * (upper - lower) / divisions);
+}
+
+int labelTop(int i, int plotHeight, int divisions)
+{
+    return majorLineY(i, plotHeight, divisions) + kLabelOffset;
+}
+
+} // namespace ChartScale
