@@ -2,6 +2,7 @@
 
 #include "ChartLimits.h"
 #include "ChartTexts.h"
+#include "DialogUnits.h"
 #include "Language.h"
 #include "NumericEdit.h"
 #include "TextConversions.h"
@@ -19,20 +20,6 @@ namespace {
 
 constexpr int kSignSize = 32;
 const QColor kSignYellow(255, 204, 0);
-
-// Lengths in dialog units (a quarter of the average character width, an
-// eighth of the character height), so the window keeps its proportions
-// with any font.
-struct DialogUnits {
-    explicit DialogUnits(const QFontMetrics &metrics)
-        : baseX(metrics.averageCharWidth()), baseY(metrics.height())
-    {
-    }
-    int x(int units) const { return units * baseX / 4; }
-    int y(int units) const { return units * baseY / 8; }
-    int baseX;
-    int baseY;
-};
 
 // The arrow and its bar for the upper limit, on the 32-unit square: the bar
 // across the top of the diamond, the arrow below it pointing up to it.

@@ -1,6 +1,7 @@
 #include "ProgressDialog.h"
 
 #include "ParamsTexts.h"
+#include "DialogUnits.h"
 #include "TextProgressBar.h"
 
 #include <QCloseEvent>
@@ -14,20 +15,6 @@
 namespace {
 
 const QColor kBackground(135, 170, 220);
-
-// The window's arrangement in dialog units (a quarter of the average
-// character width, an eighth of the character height), so it keeps its
-// proportions with any font.
-struct DialogUnits {
-    explicit DialogUnits(const QFontMetrics &metrics)
-        : baseX(metrics.averageCharWidth()), baseY(metrics.height())
-    {
-    }
-    int x(int units) const { return units * baseX / 4; }
-    int y(int units) const { return units * baseY / 8; }
-    int baseX;
-    int baseY;
-};
 
 } // namespace
 

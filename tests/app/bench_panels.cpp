@@ -1,15 +1,21 @@
 // The whole program polling 64 simulated meters at 200 ms with all 64 value
-// panels shown: how much CPU it spends per poll answer, painting included,
-// and how long the event loop is held up. Run by hand under a real window
-// system, for example:
-// xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb bench_panels [seconds [bare]]
+// panels shown (or, with "chart", the real-time chart plotting all 64 meters
+// every 5 s; with "bare", neither): how much CPU it spends per poll answer,
+// painting included, and how long the event loop is held up. Run by hand
+// under a real window system, for example:
+// xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb bench_panels [seconds [bare|chart]]
 #include "BenchTools.h"
 #include "FrameTestSupport.h"
 
 #include "CQuorvaneView.h"
 #include "CommandIds.h"
 #include "MeterSimProcess.h"
+#include "MonitoringPanel.h"
 #include "PvSvPanel.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTreeWidget>
 
 #include <cstdio>
 
@@ -52,6 +58,20 @@ protected:
     }
 };
 
+// Opens the real-time chart with every meter ticked, plotting every 5 s
+// (the short-interval question is answered Yes by the fixture's prompts).
+void startChart(MonitoringPanel &monitor, CMainFrame *frame)
+{
+    frame->onCommand(CommandId::RealtimeChart);
+    auto *tree = monitor.findChild<QTreeWidget *>(QStringLiteral("watchTree"));
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        tree->topLevelItem(i)->setCheckState(0, Qt::Checked);
+    auto *unit = monitor.findChild<QComboBox *>(QStringLiteral("intervalUnit"));
+    unit->setCurrentIndex(0);
+    emit unit->activated(0);
+    monitor.findChild<QPushButton *>(QStringLiteral("startButton"))->click();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -70,8 +90,10 @@ int main(int argc, char *argv[])
     CMainFrame *frame = fixture.start();
     frame->setGeometry(0, 0, 1280, 1000);
     // "bare" leaves the panels closed, for the cost of the rest of the window.
-    const bool bare = argc > 2 && qstrcmp(argv[2], "bare") == 0;
-    if (!bare)
+    const QByteArray mode = argc > 2 ? QByteArray(argv[2]) : QByteArray("panels");
+    if (mode == "chart")
+        startChart(*frame->view()->monitoringPanel(), frame);
+    else if (mode != "bare")
         frame->onCommand(CommandId::MeterInterface);
 
     // A first pass over all meters fills the panels; then the first half
@@ -98,11 +120,19 @@ int main(int argc, char *argv[])
     int showing = 0;
     for (int a = 0; a < 64; ++a)
         showing += frame->view()->panel(a) && !frame->view()->panel(a)->valueText().isEmpty();
-    std::printf("platform %s, window %dx%d, %d of 64 panels showing a value\n",
-                qPrintable(QGuiApplication::platformName()), frame->width(), frame->height(), showing);
+    std::printf("platform %s, window %dx%d, %d of 64 panels showing a value, mode %s\n",
+                qPrintable(QGuiApplication::platformName()), frame->width(), frame->height(), showing,
+                mode.constData());
+    if (mode == "chart") {
+        const MonitoringPanel *monitor = frame->view()->monitoringPanel();
+        std::printf("chart: %d curves every %d ms\n", monitor->chart()->curveCount(), monitor->interval());
+    }
     std::printf("longest event loop gap (1 ms timer) %.2f ms\n", longestGapUsec / 1000.0);
-    std::printf("CPU in the steady state: %.3f ms per poll answer (%lld answers, %.1f ms of CPU)\n",
-                answers > 0 ? cpuUsed / 1000.0 / double(answers) : 0.0, qlonglong(answers), cpuUsed / 1000.0);
+    std::printf(
+        "CPU in the steady state: %.3f ms per poll answer (%lld answers, %.1f ms of CPU, %.1f %% of a "
+        "core)\n",
+        answers > 0 ? cpuUsed / 1000.0 / double(answers) : 0.0, qlonglong(answers), cpuUsed / 1000.0,
+        cpuUsed / 10.0 / (seconds * 500.0));
     for (auto it = paintCount.paints.cbegin(); it != paintCount.paints.cend(); ++it)
         std::printf("  %5d paints of %s\n", it.value(), qPrintable(it.key()));
     fixture.application.reset();

@@ -1,27 +1,70 @@
 // Photographs the program's windows on the meter simulator for the manual
 // and the README. Run by hand under a real window system, for example:
 // xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb shoot_screens OUTDIR LANG
-// It writes OUTDIR/panels-5-LANG.png, panels-64-LANG.png and parameters-LANG.png
-// (LANG zh or en).
+// It writes OUTDIR/panels-5-LANG.png, panels-64-LANG.png, parameters-LANG.png,
+// chart-LANG.png, chart-settings-LANG.png and chart-range-LANG.png (LANG zh
+// or en).
 #include "FrameTestSupport.h"
 
 #include "CQuorvaneView.h"
 #include "CommandIds.h"
 #include "MeterSimProcess.h"
+#include "MonitoringPanel.h"
 #include "PvSvPanel.h"
 #include "StoreFixtures.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTreeWidget>
 
 #include <cstdio>
 
 namespace {
 
 struct Scene {
+    enum Kind { Panels, PanelsAndParameters, Chart };
     QString name;
     int first;
     int last;
     QStringList simOptions;
-    bool readParameters;
+    Kind kind;
 };
+
+// Saves the modal dialog that `open` brings up, then closes it.
+void shootModal(const QString &file, const std::function<void()> &open)
+{
+    QTimer::singleShot(800, [file] {
+        if (QWidget *dialog = QApplication::activeModalWidget()) {
+            dialog->grab().save(file);
+            if (auto *box = qobject_cast<QDialog *>(dialog))
+                box->reject();
+        }
+    });
+    open();
+}
+
+// The real-time chart of all meters of the scene, plotted every 5 s for
+// nine sets, then its two dialogs.
+void shootChart(CMainFrame *frame, const QString &outDir, const QString &suffix)
+{
+    frame->onCommand(CommandId::RealtimeChart);
+    MonitoringPanel *monitor = frame->view()->monitoringPanel();
+    auto *tree = monitor->findChild<QTreeWidget *>(QStringLiteral("watchTree"));
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        tree->topLevelItem(i)->setCheckState(0, Qt::Checked);
+    auto *unit = monitor->findChild<QComboBox *>(QStringLiteral("intervalUnit"));
+    unit->setCurrentIndex(0);
+    emit unit->activated(0);
+    auto *start = monitor->findChild<QPushButton *>(QStringLiteral("startButton"));
+    start->click();
+    QTest::qWait(9 * 5000 + 500);
+    frame->grab().save(QStringLiteral("%1/chart-%2.png").arg(outDir, suffix));
+    start->click();
+    shootModal(QStringLiteral("%1/chart-settings-%2.png").arg(outDir, suffix),
+               [monitor] { monitor->findChild<QPushButton *>(QStringLiteral("chartOption"))->click(); });
+    shootModal(QStringLiteral("%1/chart-range-%2.png").arg(outDir, suffix),
+               [frame] { frame->onCommand(CommandId::ChartRange); });
+}
 
 const char *const kPositions[][2] = {
     {"1号锅炉出口", "Boiler 1 outlet"}, {"1号锅炉回水", "Boiler 1 return"},
@@ -49,6 +92,9 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
     fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(language));
     const int count = scene.last - scene.first + 1;
     fixture.setMeterRange(scene.first, scene.last, 200);
+    fixture.set(QStringLiteral("ChartConfig"), QStringLiteral("MinValue"), QStringLiteral("-60"));
+    fixture.set(QStringLiteral("ChartConfig"), QStringLiteral("MaxValue"), QStringLiteral("90"));
+    fixture.set(QStringLiteral("ChartConfig"), QStringLiteral("BkColor"), QStringLiteral("15787228"));
     QFile::copy(StoreFixtures::builtDatabase(QStringLiteral("qlvmdata.db")),
                 fixture.home.filePath(QStringLiteral("qlvmdata.db")));
     QFile::setPermissions(fixture.home.filePath(QStringLiteral("qlvmdata.db")),
@@ -64,11 +110,19 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
     }
     CMainFrame *frame = fixture.start();
     frame->setGeometry(0, 0, 1024, 720);
+    if (scene.kind == Scene::Chart) {
+        // Every meter answered once before the first set.
+        QTest::qWait(3000);
+        shootChart(frame, outDir, suffix);
+        fixture.application.reset();
+        sim.stop();
+        return true;
+    }
     frame->onCommand(CommandId::MeterInterface);
     // One full pass over the meters, so that every panel has its value.
     QTest::qWait(std::max(3000, count * 200 + 1500));
     frame->grab().save(QStringLiteral("%1/%2-%3.png").arg(outDir, scene.name, suffix));
-    if (scene.readParameters) {
+    if (scene.kind == Scene::PanelsAndParameters) {
         frame->line().selectMeter(scene.first + 2);
         frame->onCommand(CommandId::ReadAllParameters);
         const bool shown = QTest::qWaitFor(
@@ -102,12 +156,19 @@ int main(int argc, char *argv[])
     }
     const QString outDir = QString::fromLocal8Bit(argv[1]);
     const int language = qstrcmp(argv[2], "en") == 0 ? 1 : 0;
+    // A third argument picks one scene by name.
+    const QString only = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
     const QList<Scene> scenes{
-        {QStringLiteral("panels-5"), 1, 5, {}, true},
-        {QStringLiteral("panels-64"), 0, 63, {QStringLiteral("--silent"), QStringLiteral("13")}, false},
+        {QStringLiteral("panels-5"), 1, 5, {}, Scene::PanelsAndParameters},
+        {QStringLiteral("panels-64"),
+         0,
+         63,
+         {QStringLiteral("--silent"), QStringLiteral("13")},
+         Scene::Panels},
+        {QStringLiteral("chart"), 1, 5, {QStringLiteral("--silent"), QStringLiteral("4")}, Scene::Chart},
     };
     for (const Scene &scene : scenes)
-        if (!shoot(scene, outDir, language))
+        if ((only.isEmpty() || scene.name == only) && !shoot(scene, outDir, language))
             return 1;
     return 0;
 }
