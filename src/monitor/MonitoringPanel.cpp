@@ -16,6 +16,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -179,6 +180,8 @@ void MonitoringPanel::open(double lowerLimit, double upperLimit)
     autoContinue->setChecked(false);
     intervalUnit->setCurrentIndex(Minutes);
     fillIntervalNumbers();
+    // A fresh tree: nothing ticked from the last time.
+    tree->clear();
     fillTree();
     for (QWidget *input : {static_cast<QWidget *>(intervalUnit), static_cast<QWidget *>(intervalNumber),
                            static_cast<QWidget *>(tree), static_cast<QWidget *>(chartOption)})
@@ -242,6 +245,16 @@ QColor MonitoringPanel::lineColour(int index) const
 
 void MonitoringPanel::fillTree()
 {
+    // A new range keeps the ticks of the meters it still holds, so that a
+    // running plot can still be paused with the meters it watches.
+    QHash<QString, QList<Qt::CheckState>> ticks;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *meter = tree->topLevelItem(i);
+        QList<Qt::CheckState> states{meter->checkState(0)};
+        for (int c = 0; c < meter->childCount(); ++c)
+            states << meter->child(c)->checkState(0);
+        ticks.insert(meter->text(0), states);
+    }
     tree->clear();
     // Only addresses that can be meters: the model has no value for others.
     const int first = std::max(firstAddress, 0);
@@ -249,9 +262,10 @@ void MonitoringPanel::fillTree()
     const int lang = language.index();
     for (int a = first; a <= last; ++a) {
         auto *meter = new QTreeWidgetItem(tree, {kWatchMeter.text(lang).arg(a)});
-        meter->setCheckState(0, Qt::Unchecked);
         auto *pv = new QTreeWidgetItem(meter, {kWatchPv.text(lang)});
-        pv->setCheckState(0, Qt::Checked);
+        const QList<Qt::CheckState> kept = ticks.value(meter->text(0), {Qt::Unchecked, Qt::Checked});
+        meter->setCheckState(0, kept.value(0, Qt::Unchecked));
+        pv->setCheckState(0, kept.value(1, Qt::Checked));
         meter->setExpanded(true);
     }
 }

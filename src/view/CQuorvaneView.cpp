@@ -1,19 +1,29 @@
 #include "CQuorvaneView.h"
 
+#include "AppTexts.h"
+#include "CMeterSetWizard.h"
 #include "ChartRangeDialog.h"
 #include "ColourRef.h"
 #include "CommandIds.h"
 #include "DataDirectory.h"
 #include "Language.h"
 #include "LiveValueTable.h"
+#include "MeterManager.h"
 #include "MeterRegister.h"
+#include "MeterTypeCatalog.h"
 #include "MonitoringPanel.h"
 #include "PvSvPanel.h"
+#include "Prompts.h"
 #include "SettingsKeys.h"
+#include "Texts.h"
 
 #include <QColor>
+#include <QColorDialog>
+#include <QDir>
 #include <QPaintEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace {
 
@@ -73,14 +83,13 @@ void CQuorvaneView::followAddressRange()
 
 bool CQuorvaneView::handles(int commandId)
 {
-    using namespace CommandId;
     switch (commandId) {
-    case MeterConfig:
-    case SetBkColor:
+    case CommandId::MeterConfig:
+    case CommandId::SetBkColor:
     case CommandId::RealtimeChart:
-    case MeterInterface:
-    case MeterManager:
-    case ChartRange:
+    case CommandId::MeterInterface:
+    case CommandId::MeterManager:
+    case CommandId::ChartRange:
         return true;
     default:
         return false;
@@ -89,9 +98,16 @@ bool CQuorvaneView::handles(int commandId)
 
 void CQuorvaneView::runCommand(int commandId)
 {
-    // The wizard, the background colour and the meter manager are not part
-    // of the view yet; their commands leave the view as it is.
     switch (commandId) {
+    case CommandId::MeterConfig:
+        runMeterWizard();
+        break;
+    case CommandId::SetBkColor:
+        chooseBackground();
+        break;
+    case CommandId::MeterManager:
+        showMeterManager();
+        break;
     case CommandId::MeterInterface:
         showMeterPanel();
         break;
@@ -111,6 +127,58 @@ PvSvPanel *CQuorvaneView::panel(int address) const
     return LiveValueTable::isMeter(address) ? panels[address] : nullptr;
 }
 
+void CQuorvaneView::runMeterWizard()
+{
+    const MeterTypeCatalog catalog(prompts, DataDirectory::path(), language.index());
+    CMeterSetWizard wizard(catalog, language, prompts, this);
+    wizard.preset(configuration.values());
+    if (wizard.exec() != QDialog::Accepted)
+        return;
+    // All seven keys, even when nothing changed; the line and the monitoring
+    // panel follow a new address range through the configuration's signal.
+    if (!configuration.save(settings, wizard.values()))
+        prompts.error(
+            kSettingsWriteFailed.text(language.index()).arg(QDir::toNativeSeparators(settings.path())),
+            kCaptionError.text(language.index()));
+    const bool anyPanel = std::any_of(panels.begin(), panels.end(), [](const PvSvPanel *p) { return p; });
+    if (anyPanel)
+        showMeterPanel();
+}
+
+void CQuorvaneView::chooseBackground()
+{
+    const QColor chosen =
+        QColorDialog::getColor(fromColourRef(bkColor), this, QString(), QColorDialog::DontUseNativeDialog);
+    if (!chosen.isValid() || toColourRef(chosen) == bkColor)
+        return;
+    // Written back when the view goes.
+    bkColor = toColourRef(chosen);
+    update();
+}
+
+void CQuorvaneView::showMeterManager()
+{
+    monitor->close();
+    for (PvSvPanel *panel : panels)
+        if (panel)
+            panel->hide();
+    if (!manager) {
+        manager = new MeterManager(language, prompts, this);
+        // Back leaves the bare background.
+        connect(manager, &MeterManager::backRequested, this, [this] { this->shown = Surface::None; });
+    }
+    manager->setGeometry(rect());
+    manager->show();
+    manager->raise();
+    shown = Surface::MeterManager;
+}
+
+void CQuorvaneView::hideMeterManager()
+{
+    if (manager)
+        manager->hide();
+}
+
 void CQuorvaneView::showMeterPanel()
 {
     const std::array<QString, MeterRegister::kMaxMeters> positions =
@@ -121,6 +189,7 @@ void CQuorvaneView::showMeterPanel()
     const int first = config.startaddress;
     const int last = config.meteramount == 1 ? first : first + config.meteramount - 1;
     monitor->close();
+    hideMeterManager();
     for (int a = 0; a < kPanelCount; ++a) {
         if (a >= first && a <= last)
             openPanel(a, positions[a]);
@@ -136,6 +205,7 @@ void CQuorvaneView::showMeterPanel()
 
 void CQuorvaneView::showRealtimeChart()
 {
+    hideMeterManager();
     for (PvSvPanel *panel : panels)
         if (panel)
             panel->hide();
@@ -223,6 +293,8 @@ void CQuorvaneView::resizeEvent(QResizeEvent *event)
     layoutPanels();
     if (monitor->isOpen())
         monitor->setGeometry(rect());
+    if (manager)
+        manager->setGeometry(rect());
 }
 
 void CQuorvaneView::paintEvent(QPaintEvent *event)

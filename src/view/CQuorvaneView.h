@@ -11,15 +11,18 @@
 class ChartRangeDialog;
 class Language;
 class LiveValueTable;
+class MeterManager;
 class MonitoringPanel;
 class Prompts;
 class PvSvPanel;
 
 // The main window's central view. It keeps the meter configuration (held by
 // the application, which the line follows), the chart display range and the
-// background colour, and hosts the working surfaces: the meter panel, one
-// value panel per configured meter tiled six to a row, and the monitoring
-// panel with its real-time chart, which covers the whole view.
+// background colour, and hosts the working surfaces one at a time: the meter
+// panel, one value panel per configured meter tiled six to a row; the
+// monitoring panel with its real-time chart; and the meter manager, the
+// register browser. The last two cover the whole view. It runs the meter
+// configuration wizard, the chart range dialog and the colour chooser.
 //
 // Constructing a view reads the chart range and the background colour;
 // destroying it writes the background colour back. The meter configuration is
@@ -58,6 +61,8 @@ public:
     // The value panel of the meter at `address`; null while it does not exist.
     PvSvPanel *panel(int address) const;
     MonitoringPanel *monitoringPanel() const { return monitor; }
+    // Null until the first meter manager command.
+    MeterManager *meterManager() const { return manager; }
     ChartRangeDialog *chartRangeDialog() const { return rangeDialog; }
     bool refreshing() const { return refreshTimer.isActive(); }
 
@@ -72,7 +77,11 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void runMeterWizard();
+    void chooseBackground();
     void showMeterPanel();
+    void showMeterManager();
+    void hideMeterManager();
     void showRealtimeChart();
     void editChartRange();
     void followChartLimits(double lower, double upper);
@@ -90,6 +99,7 @@ private:
     Prompts &prompts;
     std::array<PvSvPanel *, kPanelCount> panels{};
     MonitoringPanel *monitor = nullptr;
+    MeterManager *manager = nullptr;
     ChartRangeDialog *rangeDialog = nullptr;
     QTimer refreshTimer;
     Surface shown = Surface::None;

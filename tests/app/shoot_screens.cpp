@@ -2,12 +2,14 @@
 // and the README. Run by hand under a real window system, for example:
 // xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb shoot_screens OUTDIR LANG
 // It writes OUTDIR/panels-5-LANG.png, panels-64-LANG.png, parameters-LANG.png,
-// chart-LANG.png, chart-settings-LANG.png and chart-range-LANG.png (LANG zh
-// or en).
+// chart-LANG.png, chart-settings-LANG.png, chart-range-LANG.png, wizard-1-LANG.png,
+// wizard-2-LANG.png, manager-LANG.png and meter-info-LANG.png (LANG zh or en).
+// A third argument takes one scene only (panels-5, panels-64, chart, register).
 #include "FrameTestSupport.h"
 
 #include "CQuorvaneView.h"
 #include "CommandIds.h"
+#include "MeterManager.h"
 #include "MeterSimProcess.h"
 #include "MonitoringPanel.h"
 #include "PvSvPanel.h"
@@ -15,14 +17,16 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTreeWidget>
+#include <QWizard>
 
 #include <cstdio>
 
 namespace {
 
 struct Scene {
-    enum Kind { Panels, PanelsAndParameters, Chart };
+    enum Kind { Panels, PanelsAndParameters, Chart, Register };
     QString name;
     int first;
     int last;
@@ -74,15 +78,48 @@ const char *const kPositions[][2] = {
 
 void fillRegister(const QString &path, int language, int count)
 {
+    const char *const types[] = {"TX-101", "TX-101", "TX-202", "TX-408", "TX-101"};
+    const char *const ranges[] = {"0~400℃", "0~400℃", "0~1.6MPa", "0~100℃", "0~10MPa"};
     QStringList statements;
     for (int a = 0; a < count; ++a) {
         const QString position = a < 5 ? QString::fromUtf8(kPositions[a][language])
                                        : QStringLiteral("%1 %2").arg(language ? "Line" : "生产线").arg(a);
-        statements << QStringLiteral("INSERT INTO YbGL (Yb_Id, Yb_Azwz) VALUES ('%1', '%2')")
+        statements << QStringLiteral("INSERT INTO YbGL (Yb_Id, Yb_Azwz, Yb_Type, Yb_Xh, Yb_Jddj, Yb_Clfw, "
+                                     "Yb_Ccbh, Yb_Ccny) VALUES ('%1', '%2', '%3', 'PT100', '0.5', '%4', "
+                                     "'S%5', '2024-03')")
                           .arg(a + (count == 5 ? 1 : 0))
-                          .arg(position);
+                          .arg(position, QString::fromUtf8(types[a % 5]), QString::fromUtf8(ranges[a % 5]))
+                          .arg(24031000 + a);
     }
     StoreFixtures::sql(path, statements);
+}
+
+// The wizard's two pages, the meter manager on the register and the
+// information dialog of one meter.
+void shootRegister(CMainFrame *frame, const QString &outDir, const QString &suffix)
+{
+    QTimer::singleShot(800, [outDir, suffix] {
+        auto *wizard = qobject_cast<QWizard *>(QApplication::activeModalWidget());
+        if (!wizard)
+            return;
+        wizard->grab().save(QStringLiteral("%1/wizard-1-%2.png").arg(outDir, suffix));
+        wizard->next();
+        QTimer::singleShot(300, wizard, [wizard, outDir, suffix] {
+            wizard->grab().save(QStringLiteral("%1/wizard-2-%2.png").arg(outDir, suffix));
+            wizard->reject();
+        });
+    });
+    frame->onCommand(CommandId::MeterConfig);
+
+    frame->onCommand(CommandId::MeterManager);
+    MeterManager *manager = frame->view()->meterManager();
+    manager->typeTree()->expandAll();
+    manager->typeTree()->setCurrentItem(manager->typeTree()->topLevelItem(0));
+    manager->meterList()->selectRow(2);
+    QTest::qWait(300);
+    frame->grab().save(QStringLiteral("%1/manager-%2.png").arg(outDir, suffix));
+    shootModal(QStringLiteral("%1/meter-info-%2.png").arg(outDir, suffix),
+               [manager] { manager->editMeter(); });
 }
 
 bool shoot(const Scene &scene, const QString &outDir, int language)
@@ -110,10 +147,13 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
     }
     CMainFrame *frame = fixture.start();
     frame->setGeometry(0, 0, 1024, 720);
-    if (scene.kind == Scene::Chart) {
+    if (scene.kind == Scene::Chart || scene.kind == Scene::Register) {
         // Every meter answered once before the first set.
         QTest::qWait(3000);
-        shootChart(frame, outDir, suffix);
+        if (scene.kind == Scene::Chart)
+            shootChart(frame, outDir, suffix);
+        else
+            shootRegister(frame, outDir, suffix);
         fixture.application.reset();
         sim.stop();
         return true;
@@ -166,6 +206,7 @@ int main(int argc, char *argv[])
          {QStringLiteral("--silent"), QStringLiteral("13")},
          Scene::Panels},
         {QStringLiteral("chart"), 1, 5, {QStringLiteral("--silent"), QStringLiteral("4")}, Scene::Chart},
+        {QStringLiteral("register"), 1, 5, {}, Scene::Register},
     };
     for (const Scene &scene : scenes)
         if ((only.isEmpty() || scene.name == only) && !shoot(scene, outDir, language))

@@ -369,8 +369,14 @@ private slots:
         FrameFixture fixture;
         CMainFrame *frame = fixture.start();
         fixture.prompts.clear();
-        // The chart range opens its dialog; cancelled, it leaves all as it was.
-        WhenModalShown cancel([](QDialog *dialog) { dialog->reject(); });
+        // The wizard, the colour chooser and the chart range open dialogs;
+        // cancelled, they leave all as it was.
+        QTimer cancel;
+        QObject::connect(&cancel, &QTimer::timeout, [] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        cancel.start(20);
         for (int id : {32772, 32781, 32789, 32791, 32795, 32796})
             frame->onCommand(id);
         QVERIFY(fixture.prompts.shown.isEmpty());

@@ -6,17 +6,22 @@
 #include "LineTimers.h"
 #include "LiveValueTable.h"
 #include "MeterLine.h"
+#include "MeterManager.h"
+#include "MeterRegisterModel.h"
 #include "MeterSimProcess.h"
 #include "ParameterDialog.h"
 #include "PortNames.h"
 #include "PvSvPanel.h"
 #include "SerialLink.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QWizard>
 
 #include <algorithm>
 #include <csignal>
@@ -226,6 +231,79 @@ private slots:
         expected[0] = QStringLiteral("61.5");
         expected[8] = QStringLiteral("300");
         QCOMPARE(columnTexts(frame->parameterDialog()->grid(), 2), expected);
+        QCOMPARE(fixture.prompts.count(RecordingPrompts::Kind::Error), 0);
+    }
+
+    void operator_widens_the_line_and_names_the_meters()
+    {
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QStringLiteral("1"));
+        fixture.setMeterRange(1, 5, 200);
+        MeterSimProcess sim;
+        QVERIFY2(sim.start({QStringLiteral("--data-dir"), fixture.home.path(), QStringLiteral("--addresses"),
+                            QStringLiteral("0-9")}),
+                 qPrintable(sim.errorText()));
+        CMainFrame *frame = fixture.start();
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QTest::keyClick(frame, Qt::Key_F2);
+        CQuorvaneView *view = frame->view();
+        QVERIFY(view->panel(5) && !view->panel(6));
+
+        // F4: the wizard, on to its second page, Multi 1..8, Finish.
+        WhenModalShown wizard([](QDialog *dialog) {
+            auto *sheet = qobject_cast<QWizard *>(dialog);
+            QVERIFY(sheet);
+            sheet->button(QWizard::NextButton)->click();
+            sheet->findChild<QRadioButton *>(QStringLiteral("multi"))->click();
+            auto *last = sheet->findChild<QComboBox *>(QStringLiteral("lastAddressList"));
+            last->setCurrentIndex(last->findText(QStringLiteral("8")));
+            emit last->activated(last->currentIndex());
+            sheet->button(QWizard::FinishButton)->click();
+        });
+        QTest::keyClick(frame, Qt::Key_F4);
+        QCOMPARE(fixture.settings().ReadSetting(QStringLiteral("MeterConfig"), QStringLiteral("endaddress")),
+                 QStringLiteral("8"));
+        QCOMPARE(fixture.settings().ReadSetting(QStringLiteral("MeterConfig"), QStringLiteral("meteramount")),
+                 QStringLiteral("8"));
+
+        // Eight panels fill with the meters' values, without a restart.
+        const LiveValueTable &live = frame->line().liveValues();
+        for (int a = 1; a <= 8; ++a) {
+            QVERIFY(view->panel(a) && view->panel(a)->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(!view->panel(a)->valueText().isEmpty() &&
+                                         view->panel(a)->valueText() == QString::asprintf("%.1f", live[a]),
+                                     30000);
+        }
+        QSet<int> polled;
+        for (const auto &request : sim.requests())
+            if (request.function == 3 && request.reg == 200)
+                polled.insert(request.address);
+        QVERIFY(polled.contains(6) && polled.contains(7) && polled.contains(8));
+        QVERIFY(!polled.contains(9));
+
+        // Meters 0..2 added to the register with their positions; the
+        // meter panel shows them as the panels' titles.
+        frame->onCommand(CommandId::MeterManager);
+        QCOMPARE(view->surface(), CQuorvaneView::Surface::MeterManager);
+        for (int a = 0; a <= 2; ++a) {
+            WhenModalShown add([a](QDialog *dialog) {
+                QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("address"))->text(),
+                         QString::number(a));
+                dialog->findChild<QLineEdit *>(QStringLiteral("installPosition"))
+                    ->setText(QStringLiteral("Pump %1").arg(a));
+                dialog->findChild<QPushButton *>(QStringLiteral("confirmButton"))->click();
+            });
+            view->meterManager()->addMeter();
+        }
+        QCOMPARE(view->meterManager()->model()->rowCount(), 3);
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QTest::keyClick(frame, Qt::Key_F2);
+        QCOMPARE(view->surface(), CQuorvaneView::Surface::MeterPanel);
+        QCOMPARE(view->panel(1)->position(), QStringLiteral("Pump 1"));
+        QCOMPARE(view->panel(2)->position(), QStringLiteral("Pump 2"));
+        QCOMPARE(view->panel(3)->position(), QString());
         QCOMPARE(fixture.prompts.count(RecordingPrompts::Kind::Error), 0);
     }
 

@@ -118,6 +118,17 @@ private slots:
         QCOMPARE(find<QComboBox>("intervalUnit")->currentText(), QStringLiteral("Min"));
         QCOMPARE(find<QComboBox>("intervalNumber")->count(), 59);
 
+        // A new range keeps the ticks of the meters it still holds; opening
+        // again starts unticked.
+        tick({1});
+        panel->setAddressRange(2, 5);
+        QCOMPARE(tree()->topLevelItemCount(), 4);
+        QCOMPARE(tree()->topLevelItem(0)->checkState(0), Qt::Checked);
+        QCOMPARE(tree()->topLevelItem(1)->checkState(0), Qt::Unchecked);
+        panel->close();
+        panel->open(0.0, 100.0);
+        QCOMPARE(tree()->topLevelItem(0)->checkState(0), Qt::Unchecked);
+
         // A range beyond the line's 64 meters offers only those that exist.
         panel->setAddressRange(60, 70);
         QCOMPARE(tree()->topLevelItemCount(), 4);

@@ -1,4 +1,5 @@
 #include "CQuorvaneView.h"
+#include "MeterManager.h"
 #include "CommandIds.h"
 #include "Language.h"
 #include "LiveValueTable.h"
@@ -14,11 +15,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QAbstractButton>
 #include <QApplication>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QWizard>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QSignalSpy>
@@ -78,6 +84,9 @@ private slots:
         QFile::remove(registerPath());
         QVERIFY(QFile::copy(StoreFixtures::builtDatabase(QStringLiteral("qlvmdata.db")), registerPath()));
         QFile::setPermissions(registerPath(), QFile::ReadOwner | QFile::WriteOwner);
+        const QString system = home.filePath(QStringLiteral("qlvmsys.db"));
+        if (!QFile::exists(system))
+            QVERIFY(QFile::copy(StoreFixtures::builtDatabase(QStringLiteral("qlvmsys.db")), system));
         prompts.clear();
     }
 
@@ -415,6 +424,93 @@ private slots:
         QCOMPARE(read("ChartConfig", "MinValue"), QStringLiteral("-40"));
         QCOMPARE(read("ChartConfig", "MaxValue"), QStringLiteral("100"));
         QCOMPARE(view.monitoringPanel()->chart()->lowerLimit(), -40.0);
+    }
+
+    void surfaces_follow_the_commands()
+    {
+        MeterConfiguration meters;
+        const auto view = meterPanel(meters, {1, 1, 300, 2, 1, 3, 3});
+        view->runCommand(CommandId::RealtimeChart);
+        QCOMPARE(view->surface(), CQuorvaneView::Surface::MonitoringPanel);
+
+        // The wizard finished on a new range: back to the meter panel, which
+        // follows the range; the monitoring panel goes.
+        QTimer::singleShot(0, [] {
+            auto *wizard = qobject_cast<QWizard *>(QApplication::activeModalWidget());
+            QVERIFY(wizard);
+            wizard->next();
+            auto *last = wizard->findChild<QComboBox *>(QStringLiteral("lastAddressList"));
+            last->setCurrentIndex(last->findText(QStringLiteral("6")));
+            emit last->activated(last->currentIndex());
+            wizard->button(QWizard::FinishButton)->click();
+        });
+        view->runCommand(CommandId::MeterConfig);
+        QCOMPARE(view->surface(), CQuorvaneView::Surface::MeterPanel);
+        QCOMPARE(panelAddresses(*view), (QList<int>{1, 2, 3, 4, 5, 6}));
+        QVERIFY(view->panel(6)->isVisible());
+        QVERIFY(!view->monitoringPanel()->isOpen());
+        QCOMPARE(read("MeterConfig", "endaddress"), QStringLiteral("6"));
+        QCOMPARE(read("MeterConfig", "meteramount"), QStringLiteral("6"));
+
+        // The manager hides the panels; its Back leaves the bare background.
+        view->runCommand(CommandId::MeterManager);
+        QCOMPARE(view->surface(), CQuorvaneView::Surface::MeterManager);
+        MeterManager *manager = view->meterManager();
+        QVERIFY(manager->isVisible());
+        QCOMPARE(manager->geometry(), view->rect());
+        QVERIFY(!view->panel(1)->isVisible());
+        manager->findChild<QAbstractButton *>(QStringLiteral("backButton"))->click();
+        QCOMPARE(view->surface(), CQuorvaneView::Surface::None);
+        QVERIFY(!manager->isVisible());
+        // Shown again, the same manager comes back.
+        view->runCommand(CommandId::MeterManager);
+        QCOMPARE(view->meterManager(), manager);
+        view->runCommand(CommandId::RealtimeChart);
+        QVERIFY(!manager->isVisible());
+    }
+
+    void cancelled_wizard_writes_nothing()
+    {
+        writeSettings("[MeterConfig]\nmetertype=1\nchannels=1\nsamplingtime=300\nsingleormulti=2\n"
+                      "startaddress=1\nendaddress=3\nmeteramount=3\n");
+        QFile settingsFile(path());
+        QVERIFY(settingsFile.open(QIODevice::ReadOnly));
+        const QByteArray before = settingsFile.readAll();
+        settingsFile.close();
+        MeterConfiguration meters;
+        CQuorvaneView view(meters, live, lang, prompts);
+        view.loadMeterConfiguration();
+        QTimer::singleShot(0, [] {
+            auto *wizard = qobject_cast<QWizard *>(QApplication::activeModalWidget());
+            QVERIFY(wizard);
+            wizard->next();
+            wizard->findChild<QRadioButton *>(QStringLiteral("single"))->click();
+            wizard->reject();
+        });
+        view.runCommand(CommandId::MeterConfig);
+        QVERIFY(settingsFile.open(QIODevice::ReadOnly));
+        QCOMPARE(settingsFile.readAll(), before);
+        QCOMPARE(meters.values().singleormulti, 2);
+    }
+
+    void background_colour_is_chosen_and_kept()
+    {
+        writeSettings("[SysConfig]\nBkColor=0\n");
+        {
+            MeterConfiguration meters;
+            CQuorvaneView view(meters, live, lang, prompts);
+            QTimer::singleShot(0, [] {
+                auto *chooser = qobject_cast<QColorDialog *>(QApplication::activeModalWidget());
+                QVERIFY(chooser);
+                chooser->setCurrentColor(QColor(0x11, 0x22, 0x33));
+                chooser->accept();
+            });
+            view.runCommand(CommandId::SetBkColor);
+            QCOMPARE(view.backgroundColour(), 0x332211u);
+            // Not written until the view goes.
+            QCOMPARE(read("SysConfig", "BkColor"), QStringLiteral("0"));
+        }
+        QCOMPARE(read("SysConfig", "BkColor"), QString::number(0x332211));
     }
 };
 
