@@ -7,15 +7,20 @@
 #include "CommandIds.h"
 #include "DataDirectory.h"
 #include "FrameCommands.h"
+#include "HistoryChartWindow.h"
+#include "HistoryRecorder.h"
+#include "LineStatisticsWindow.h"
 #include "LockKeyIndicators.h"
 #include "Language.h"
 #include "LinkTexts.h"
 #include "MeterLine.h"
+#include "MeterRegister.h"
 #include "ParameterDialog.h"
 #include "ProgressDialog.h"
 #include "QuorvaneApplication.h"
 #include "Texts.h"
 #include "ToolbarIcons.h"
+#include "TrafficMonitorWindow.h"
 
 #include <QDir>
 #include <QLabel>
@@ -53,7 +58,8 @@ private:
 
 CMainFrame::CMainFrame(QuorvaneApplication &app, MeterLine &line, MeterConfiguration &meters,
                        Language &language, Prompts &prompts, HelpManual::Opener helpOpener)
-    : application(app), meterLine(line), lang(language), prompter(prompts), help(std::move(helpOpener))
+    : application(app), meterLine(line), configuration(meters), lang(language), prompter(prompts),
+      help(std::move(helpOpener))
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(ToolbarIcons::icon(ToolbarIcons::Kind::Logo));
@@ -135,8 +141,16 @@ void CMainFrame::onCommand(int id)
     case ReadAllParameters:
         readAllParameters(meterLine.selectedMeter());
         break;
-    case DataBackup:
+    case LineStatistics:
+        showLineStatistics();
+        break;
+    case TrafficMonitor:
+        showTrafficMonitor();
+        break;
     case HistoryChart:
+        showHistoryChart();
+        break;
+    case DataBackup:
         prompter.warning(kNotAvailable.text(language()), kCaptionRegrets.text(language()));
         break;
     case CommandId::HelpManual:
@@ -165,6 +179,61 @@ void CMainFrame::onCommand(int id)
             mainView->runCommand(id);
         break;
     }
+}
+
+namespace {
+
+void bringUp(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+LineStatisticsWindow *CMainFrame::lineStatistics() const
+{
+    return statisticsWindow;
+}
+
+TrafficMonitorWindow *CMainFrame::trafficMonitor() const
+{
+    return trafficWindow;
+}
+
+HistoryChartWindow *CMainFrame::historyChart() const
+{
+    return historyWindow;
+}
+
+void CMainFrame::showLineStatistics()
+{
+    if (!statisticsWindow)
+        statisticsWindow =
+            new LineStatisticsWindow(meterLine.liveValues(), configuration, lang, prompter, this);
+    statisticsWindow->setPositions(
+        MeterRegister(prompter, DataDirectory::path(), language()).installPositions());
+    bringUp(statisticsWindow);
+}
+
+void CMainFrame::showTrafficMonitor()
+{
+    if (!trafficWindow)
+        trafficWindow = new TrafficMonitorWindow(meterLine, lang, prompter, this);
+    bringUp(trafficWindow);
+}
+
+void CMainFrame::showHistoryChart()
+{
+    if (!historyWindow) {
+        const QString path =
+            QDir(DataDirectory::path()).filePath(QString::fromLatin1(HistoryRecorder::FileName));
+        historyWindow = new HistoryChartWindow(path, configuration, lang, prompter, this);
+    }
+    bringUp(historyWindow);
+    // Up to now: the last hour is the last hour of this moment.
+    historyWindow->showChosen();
 }
 
 void CMainFrame::switchLanguage(int newLanguage)

@@ -12,7 +12,9 @@ struct BiText;
 class CommDialog;
 class CQuorvaneView;
 class FrameCommands;
+class HistoryChartWindow;
 class Language;
+class LineStatisticsWindow;
 class LockKeyIndicators;
 class MeterConfiguration;
 class MeterLine;
@@ -21,6 +23,7 @@ class ProgressDialog;
 class Prompts;
 class QLabel;
 class QuorvaneApplication;
+class TrafficMonitorWindow;
 
 // What the main window talks to outside itself; tests replace them.
 struct FrameSeams {
@@ -60,6 +63,10 @@ public:
     // The window of the last read's parameters, while it is open.
     ParameterDialog *parameterDialog() const;
     bool parameterDialogExists() const;
+    // The diagnostic windows, null until first opened.
+    LineStatisticsWindow *lineStatistics() const;
+    TrafficMonitorWindow *trafficMonitor() const;
+    HistoryChartWindow *historyChart() const;
 
 private:
     void buildStatusBar();
@@ -73,9 +80,13 @@ private:
     void closeProgress();
     void showParameters(const ParameterDisplay &display);
     bool startWrite(const ParameterWriteList &list);
+    void showLineStatistics();
+    void showTrafficMonitor();
+    void showHistoryChart();
 
     QuorvaneApplication &application;
     MeterLine &meterLine;
+    const MeterConfiguration &configuration;
     Language &lang;
     Prompts &prompter;
     HelpManual help;
@@ -90,4 +101,7 @@ private:
     CommDialog *commDialog = nullptr;
     QPointer<ProgressDialog> progress;
     QPointer<ParameterDialog> parameterWindow;
+    QPointer<LineStatisticsWindow> statisticsWindow;
+    QPointer<TrafficMonitorWindow> trafficWindow;
+    QPointer<HistoryChartWindow> historyWindow;
 };

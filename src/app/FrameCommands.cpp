@@ -72,7 +72,10 @@ QList<FrameCommands::MenuSpec> chineseMenuSpec()
           {0, nullptr},
           {RealtimeChart, &kMenuRealtimeChart},
           {HistoryChart, &kMenuHistoryChart},
-          {ChartRange, &kMenuChartRange}}},
+          {ChartRange, &kMenuChartRange},
+          {0, nullptr},
+          {LineStatistics, &kMenuLineStatistics},
+          {TrafficMonitor, &kMenuTrafficMonitor}}},
         {&kMenuView, {{ViewToolbar, &kMenuToolbar}, {ViewStatusBar, &kMenuStatusBar}}},
         {&kMenuLanguage, {{Chinese, &kMenuChinese}, {English, &kMenuEnglish}}},
         {&kMenuHelp, {{About, &kMenuAbout}, {CommandId::HelpManual, &kMenuManual}}},
@@ -86,7 +89,7 @@ QList<FrameCommands::MenuSpec> englishMenuSpec()
         QList<FrameCommands::Item> kept;
         for (const FrameCommands::Item &item : spec.items) {
             const bool twoSeparators = item.id == 0 && !kept.isEmpty() && kept.last().id == 0;
-            if (item.id != DataBackup && item.id != HistoryChart && !twoSeparators)
+            if (item.id != DataBackup && !twoSeparators)
                 kept.append(item);
         }
         spec.items = kept;

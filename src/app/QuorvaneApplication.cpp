@@ -4,6 +4,8 @@
 #include "DataDirectory.h"
 #include "MessageBoxPrompts.h"
 #include "MeterLine.h"
+#include "HistoryRecorder.h"
+#include "HistoryTexts.h"
 #include "MeterTypeCatalog.h"
 #include "PortSettings.h"
 #include "SettingsKeys.h"
@@ -51,8 +53,10 @@ QuorvaneApplication::QuorvaneApplication(FrameSeams frameSeams)
 
 QuorvaneApplication::~QuorvaneApplication()
 {
-    // The window goes before the line it shows.
+    // The window goes before the line it shows, the recorder (which writes
+    // what it still holds) before the values it records.
     frame.reset();
+    recorder.reset();
     meterLine.reset();
 }
 
@@ -90,9 +94,24 @@ bool QuorvaneApplication::InitInstance()
         ownPrompts->setParent(frame.get());
     if (exitRequested)
         return false;
+    startRecording();
     frame->showMaximized();
     setMainWindowTitle();
     return true;
+}
+
+void QuorvaneApplication::startRecording()
+{
+    recorder = std::make_unique<HistoryRecorder>(meterLine->liveValues(), DataDirectory::path());
+    // The line runs on without a history; the operator is told why.
+    if (!recorder->start())
+        prompts->error(kHistoryCannotOpen.text(lang.index())
+                           .arg(QDir::toNativeSeparators(recorder->filePath()), recorder->errorText()),
+                       kHistoryCaption.text(lang.index()));
+    CMainFrame *window = frame.get();
+    QObject::connect(recorder.get(), &HistoryRecorder::failed, window, [this, window](const QString &text) {
+        window->setStatusText(kHistoryWriteFailed.text(lang.index()).arg(text));
+    });
 }
 
 void QuorvaneApplication::requestExit()

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class HistoryRecorder;
 class MeterLine;
 class MessageBoxPrompts;
 class Prompts;
@@ -47,16 +48,21 @@ public:
 
     CMainFrame *mainFrame() const { return frame.get(); }
     MeterLine *line() const { return meterLine.get(); }
+    // Records the live values into the value history; null before the line.
+    HistoryRecorder *history() const { return recorder.get(); }
     // The one language of the program; windows follow its changes.
     Language &language() { return lang; }
 
 private:
+    void startRecording();
+
     FrameSeams seams;
     std::unique_ptr<MessageBoxPrompts> ownPrompts;
     Prompts *prompts;
     Language lang;
     MeterConfiguration meters;
     std::unique_ptr<MeterLine> meterLine;
+    std::unique_ptr<HistoryRecorder> recorder;
     std::unique_ptr<CMainFrame> frame;
     bool exitRequested = false;
 };

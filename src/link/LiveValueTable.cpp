@@ -1,5 +1,7 @@
 #include "LiveValueTable.h"
 
+#include <algorithm>
+
 namespace {
 // Meters below this address start marked as not answering, the rest at 0.0.
 constexpr int kFirstUnmarkedMeter = 25;
@@ -53,6 +55,11 @@ void LiveValueTable::countAnswer(int address, int responseMs, const QDateTime &w
         ++h.answers;
         h.lastResponseMs = responseMs;
         h.lastGoodAnswer = when;
+        if (responseMs >= 0) {
+            h.totalResponseMs += responseMs;
+            ++h.timedAnswers;
+            h.maxResponseMs = std::max(h.maxResponseMs, responseMs);
+        }
     });
 }
 

@@ -23,6 +23,11 @@ struct MeterHealth {
     // From the request leaving the port to its answer being whole; -1 before
     // the first good answer.
     int lastResponseMs = -1;
+    // The sum and the longest of those times over the good answers whose
+    // time is known; the average is totalResponseMs / timedAnswers.
+    qint64 totalResponseMs = 0;
+    int timedAnswers = 0;
+    int maxResponseMs = -1;
     QDateTime lastGoodAnswer; // null before the first good answer
 };
 

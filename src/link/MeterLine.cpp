@@ -5,6 +5,10 @@
 #include "LinkTexts.h"
 #include "MeterConfiguration.h"
 
+#include <QMetaMethod>
+
+#include <utility>
+
 MeterLine::MeterLine(PortNames portNames, const MeterConfiguration &meterConfiguration, const Language &lang,
                      Prompts &shown, ParameterMenuSource menus, QObject *parent)
     : QObject(parent), meters(meterConfiguration), language(lang), deferred(shown),
@@ -120,4 +124,87 @@ void MeterLine::followConfiguration()
 {
     const auto &config = meters.values();
     scheduler.setAddressRange(config.startaddress, config.endaddress);
+}
+
+void MeterLine::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&MeterLine::frameLogged))
+        followFrames(true);
+}
+
+// Qt calls this with the line's connection lock held, where asking for the
+// receivers left would wait on that lock: the look waits for the event loop.
+void MeterLine::disconnectNotify(const QMetaMethod &)
+{
+    if (!framesFollowed())
+        return;
+    QMetaObject::invokeMethod(
+        this, [this] { followFrames(isSignalConnected(QMetaMethod::fromSignal(&MeterLine::frameLogged))); },
+        Qt::QueuedConnection);
+}
+
+void MeterLine::followFrames(bool follow)
+{
+    if (follow == framesFollowed())
+        return;
+    if (!follow) {
+        for (const QMetaObject::Connection &source : std::as_const(frameSources))
+            disconnect(source);
+        frameSources.clear();
+        heardAnswer.clear();
+        return;
+    }
+    frameSources = {
+        connect(&link, &SerialLink::requestWritten, this, &MeterLine::logRequest),
+        connect(&link, &SerialLink::answerHeard, this, &MeterLine::logAnswerHeard),
+        connect(&scheduler, &TransactionScheduler::answerJudged, this, &MeterLine::logAnswerJudged),
+        connect(&scheduler, &TransactionScheduler::answerMissing, this, &MeterLine::logAnswerMissing),
+    };
+}
+
+// A receiver that went away with its object may leave no disconnect
+// notice; the first frame after it stops the reports.
+bool MeterLine::framesWanted()
+{
+    if (isSignalConnected(QMetaMethod::fromSignal(&MeterLine::frameLogged)))
+        return true;
+    followFrames(false);
+    return false;
+}
+
+void MeterLine::logRequest(const QByteArray &bytes)
+{
+    if (!framesWanted())
+        return;
+    heardAnswer.clear();
+    const LineFrame frame = LineFrame::decoded(LineFrame::Kind::Request, bytes, now());
+    askedRegister = frame.reg;
+    emit frameLogged(frame);
+}
+
+void MeterLine::logAnswerHeard(const QByteArray &answer, const QByteArray &echo)
+{
+    if (!framesWanted())
+        return;
+    heardAt = now();
+    heardAnswer = answer;
+    if (!echo.isEmpty())
+        emit frameLogged(LineFrame::decoded(LineFrame::Kind::EchoSkipped, echo, heardAt));
+}
+
+void MeterLine::logAnswerJudged(LineFrame::Kind kind)
+{
+    if (!framesWanted() || heardAnswer.isEmpty())
+        return;
+    emit frameLogged(
+        LineFrame::decoded(kind, std::exchange(heardAnswer, QByteArray()), heardAt, askedRegister));
+}
+
+void MeterLine::logAnswerMissing(int address)
+{
+    if (!framesWanted())
+        return;
+    LineFrame frame = LineFrame::noAnswer(address, now());
+    frame.reg = askedRegister;
+    emit frameLogged(frame);
 }

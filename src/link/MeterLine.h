@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineFrame.h"
 #include "LineTimers.h"
 #include "LiveValueTable.h"
 #include "ParameterData.h"
@@ -9,6 +10,8 @@
 #include "TransactionScheduler.h"
 #include "DeferredPrompts.h"
 
+#include <QList>
+#include <QMetaObject>
 #include <QObject>
 #include <QTimer>
 
@@ -59,6 +62,9 @@ public:
     const LiveValueTable &liveValues() const { return values; }
     TransactionScheduler::Activity activity() const { return scheduler.activity(); }
     bool transferRunning() const { return scheduler.transferRunning(); }
+    // The link and the scheduler report frames to the line: true only while
+    // frameLogged() has a receiver.
+    bool framesFollowed() const { return !frameSources.isEmpty(); }
     bool timerActive(int id) const { return timers.isActive(id); }
     int timerPeriod(int id) const { return timers.period(id); }
     bool reopening() const { return reopenTimer.isActive(); }
@@ -81,6 +87,14 @@ signals:
     void progressMoved(const QString &prefix, int position);
     void progressEnded();
     void parametersRead(const ParameterDisplay &display);
+    // Every frame on the line as it passes, with its meaning. Without a
+    // receiver the link and the scheduler report nothing, so the poll costs
+    // nothing more when no monitor is open.
+    void frameLogged(const LineFrame &frame);
+
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
 
 private:
     // SchedulerHost
@@ -95,6 +109,12 @@ private:
     void tryReopen();
     bool configure();
     void followConfiguration();
+    void followFrames(bool follow);
+    bool framesWanted();
+    void logRequest(const QByteArray &bytes);
+    void logAnswerHeard(const QByteArray &answer, const QByteArray &echo);
+    void logAnswerJudged(LineFrame::Kind kind);
+    void logAnswerMissing(int address);
 
     const MeterConfiguration &meters;
     const Language &language;
@@ -106,4 +126,11 @@ private:
     QTimer reopenTimer;
     PortSettings port;
     int selected = 0;
+    // While frames are followed: the connections that bring them, the
+    // register of the last request (a read answer does not carry it) and the
+    // answer heard, until the scheduler has judged it.
+    QList<QMetaObject::Connection> frameSources;
+    int askedRegister = -1;
+    QByteArray heardAnswer;
+    QDateTime heardAt;
 };

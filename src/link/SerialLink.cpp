@@ -1,5 +1,6 @@
 #include "SerialLink.h"
 
+#include <QMetaMethod>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -150,6 +151,10 @@ void SerialLink::WriteRequest(int address, int function, int reg, int value)
     if (port.write(reinterpret_cast<const char *>(frame.data()), size) == size) {
         requestOutstanding = 1;
         sentAt.start();
+        written = frame;
+        heard.clear();
+        if (isSignalConnected(QMetaMethod::fromSignal(&SerialLink::requestWritten)))
+            emit requestWritten(QByteArray(reinterpret_cast<const char *>(frame.data()), size));
     } else
         assembler.reset();
 }
@@ -191,6 +196,8 @@ void SerialLink::onReadyRead()
     // start of the next answer.
     if (requestOutstanding != 1 || !assembler.hasRequest())
         return;
+    if (isSignalConnected(QMetaMethod::fromSignal(&SerialLink::answerHeard)))
+        heard.append(data.left(qsizetype(ReceiveBuffer().size()) - heard.size()));
     const auto state =
         assembler.feed(reinterpret_cast<const std::uint8_t *>(data.constData()), std::size_t(data.size()));
     if (state == AnswerAssembler::State::Complete)
@@ -219,7 +226,22 @@ void SerialLink::answerComplete()
         return;
     responseMs = int(sentAt.elapsed());
     answerWaiting = true;
+    if (isSignalConnected(QMetaMethod::fromSignal(&SerialLink::answerHeard)))
+        reportAnswer();
     emit answerReady();
+}
+
+// The answer starts after an echo when the bytes heard begin with the
+// request and hold the whole answer after it; a lone copy of a write is the
+// meter's answer itself.
+void SerialLink::reportAnswer()
+{
+    const ReceiveBuffer answer = assembler.answer();
+    const QByteArray request(reinterpret_cast<const char *>(written.data()), qsizetype(written.size()));
+    const auto length = qsizetype(assembler.answerLength());
+    const bool echoed = heard.startsWith(request) && heard.size() >= request.size() + length;
+    emit answerHeard(QByteArray(reinterpret_cast<const char *>(answer.data()), length),
+                     echoed ? request : QByteArray());
 }
 
 void SerialLink::onError(QSerialPort::SerialPortError error)

@@ -77,6 +77,11 @@ signals:
     // The port's device went away (an unplugged USB adapter); the port is
     // closed.
     void deviceLost();
+    // For a traffic monitor, and emitted only while connected: the request
+    // as the port took it, and each whole answer with the echo of the
+    // request that came before it on a 2-wire adapter (empty without one).
+    void requestWritten(const QByteArray &request);
+    void answerHeard(const QByteArray &answer, const QByteArray &echo);
 
 private:
     void onReadyRead();
@@ -85,6 +90,7 @@ private:
     void closeLostDevice();
     void discardInput();
     void answerComplete();
+    void reportAnswer();
     bool driverHasInput() const;
 
     PortNames portNames;
@@ -92,6 +98,10 @@ private:
     QTimer silenceTimer;
     AnswerAssembler assembler;
     QElapsedTimer sentAt;
+    // The request last written and what came after it, kept only while
+    // answerHeard() is connected.
+    ModbusRequest written{};
+    QByteArray heard;
     int responseMs = -1;
     QString failure;
     bool answerWaiting = false;

@@ -1,5 +1,6 @@
 #include "TransactionScheduler.h"
 
+#include "AnswerAssembler.h"
 #include "CommandIds.h"
 #include "Language.h"
 #include "LinkTexts.h"
@@ -7,6 +8,8 @@
 #include "RequestChannel.h"
 #include "SchedulerHost.h"
 #include "Texts.h"
+
+#include <QMetaMethod>
 
 #include <algorithm>
 #include <utility>
@@ -94,6 +97,8 @@ void TransactionScheduler::onTimer(int id)
     if (awaitingAnswer && !missCounted) {
         live.countMissing(askedAddress);
         missCounted = true;
+        if (isSignalConnected(QMetaMethod::fromSignal(&TransactionScheduler::answerMissing)))
+            emit answerMissing(askedAddress);
     }
     switch (id) {
     case TimerId::PollTimer:
@@ -296,17 +301,42 @@ void TransactionScheduler::onAnswer(const ReceiveBuffer &buffer)
 void TransactionScheduler::countHealth(int answeredTimer, const ReceiveBuffer &buffer,
                                        const ParsedResponse &answer)
 {
+    const LineFrame::Kind kind = judge(answeredTimer, buffer, answer);
+    if (isSignalConnected(QMetaMethod::fromSignal(&TransactionScheduler::answerJudged)))
+        emit answerJudged(kind);
     if (answeredTimer == 0)
         return;
-    const bool goodRead = answeredTimer != TimerId::WriteTimer && answer.crcValid &&
-                          answer.function == Modbus::ReadHolding && buffer[2] == 2;
-    const bool goodEcho = answeredTimer == TimerId::WriteTimer && isEchoOf(buffer, lastWrite);
-    if (goodRead || goodEcho)
+    const bool goodRead = answeredTimer != TimerId::WriteTimer && kind == LineFrame::Kind::Answer;
+    if (kind == LineFrame::Kind::Answer)
         live.countAnswer(goodRead ? answer.address : askedAddress, link.lastResponseMs(), host.now());
-    else if (isExceptionAnswer(buffer))
+    else if (kind == LineFrame::Kind::Exception)
         live.countException(askedAddress);
     else
         live.countGarbage(askedAddress);
+}
+
+// A good read answer, the echo of a write run's write, an exception, a
+// frame of a known function and length whose CRC is wrong, or else garbage. An answer
+// to no request of ours is judged as a read answer, or as the echo of the
+// last write.
+LineFrame::Kind TransactionScheduler::judge(int answeredTimer, const ReceiveBuffer &buffer,
+                                            const ParsedResponse &answer) const
+{
+    const bool write = answeredTimer == TimerId::WriteTimer;
+    const bool goodRead =
+        !write && answer.crcValid && answer.function == Modbus::ReadHolding && buffer[2] == 2;
+    const bool goodEcho = (write || answeredTimer == 0) && isEchoOf(buffer, lastWrite);
+    if (goodRead || goodEcho)
+        return LineFrame::Kind::Answer;
+    if (isExceptionAnswer(buffer))
+        return LineFrame::Kind::Exception;
+    const std::size_t length = AnswerAssembler::expectedLength(buffer[1]);
+    if (length > 2) {
+        const auto crc = Crc16(buffer.data(), length - 2);
+        if (crc[0] != buffer[length - 2] || crc[1] != buffer[length - 1])
+            return LineFrame::Kind::CrcError;
+    }
+    return LineFrame::Kind::Garbage;
 }
 
 void TransactionScheduler::moveMonitoringOn(int asked)

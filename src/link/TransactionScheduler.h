@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineFrame.h"
 #include "LiveValueTable.h"
 #include "ModbusFrame.h"
 #include "ParameterData.h"
@@ -82,6 +83,11 @@ signals:
     void progressEnded();
     // A read of all parameters is complete.
     void parametersRead(const ParameterDisplay &display);
+    // For a traffic monitor, and emitted only while connected: how the
+    // answer just received was judged, and the end of an answer time that
+    // found the request to `address` unanswered.
+    void answerJudged(LineFrame::Kind kind);
+    void answerMissing(int address);
 
 private:
     void poll();
@@ -98,6 +104,7 @@ private:
     QString writeEntryMessage(const BiText &message, int entry) const;
     bool handleTransferAnswer(int answeredTimer, const ReceiveBuffer &buffer);
     void countHealth(int answeredTimer, const ReceiveBuffer &buffer, const ParsedResponse &answer);
+    LineFrame::Kind judge(int answeredTimer, const ReceiveBuffer &buffer, const ParsedResponse &answer) const;
     void moveMonitoringOn(int asked);
     void storeAnswer(const ParsedResponse &answer);
     void sendRead(int address, int reg, int timerId);

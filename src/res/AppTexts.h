@@ -20,6 +20,8 @@ inline constexpr BiText kMenuMeterInterface{"仪表面板(&I)", "Meter &Interfac
 inline constexpr BiText kMenuRealtimeChart{"实时曲线(&C)", "Realtime &Chart"};
 inline constexpr BiText kMenuHistoryChart{"历史曲线(&H)", "&History Chart"};
 inline constexpr BiText kMenuChartRange{"图表的显示范围(&R)", "Chart &Range"};
+inline constexpr BiText kMenuLineStatistics{"通讯统计(&T)", "Line &Statistics"};
+inline constexpr BiText kMenuTrafficMonitor{"通讯监视(&F)", "&Traffic Monitor"};
 inline constexpr BiText kMenuView{"查看(&V)", "&View"};
 inline constexpr BiText kMenuToolbar{"工具栏(&T)", "&Toolbar"};
 inline constexpr BiText kMenuStatusBar{"状态栏(&S)", "&Status Bar"};

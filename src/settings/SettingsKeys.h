@@ -44,6 +44,11 @@ inline constexpr SettingKey ChartBkColor{"ChartConfig", "BkColor"};
 inline constexpr SettingKey ChartMinValue{"ChartConfig", "MinValue"};
 inline constexpr SettingKey ChartMaxValue{"ChartConfig", "MaxValue"};
 
+// History: whether the live values are recorded ("1" or "0") and how many
+// days the value history keeps ("%d"); a missing key means on and 90 days.
+inline constexpr SettingKey HistoryRecord{"History", "Record"};
+inline constexpr SettingKey HistoryRetentionDays{"History", "RetentionDays"};
+
 // SysConfig: the main view's background, 0x00BBGGRR, "%d".
 inline constexpr SettingKey SysBkColor{"SysConfig", "BkColor"};
 

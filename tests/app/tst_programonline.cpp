@@ -1,5 +1,8 @@
 #include "FrameTestSupport.h"
 
+#include "HistoryRecorder.h"
+#include "HistoryStore.h"
+
 #include "CEditGrid.h"
 #include "CQuorvaneView.h"
 #include "CommandIds.h"
@@ -305,6 +308,49 @@ private slots:
         QCOMPARE(view->panel(2)->position(), QStringLiteral("Pump 2"));
         QCOMPARE(view->panel(3)->position(), QString());
         QCOMPARE(fixture.prompts.count(RecordingPrompts::Kind::Error), 0);
+    }
+
+    void history_holds_what_the_meters_answered()
+    {
+        FrameFixture fixture;
+        fixture.setMeterRange(1, 3, 200);
+        MeterSimProcess sim;
+        QVERIFY2(sim.start({QStringLiteral("--data-dir"), fixture.home.path(), QStringLiteral("--addresses"),
+                            QStringLiteral("1-3")}),
+                 qPrintable(sim.errorText()));
+        fixture.start();
+        QTRY_VERIFY_WITH_TIMEOUT(sim.processValues().size() >= 15, 20000);
+        HistoryRecorder *recorder = fixture.application->history();
+        QVERIFY(recorder && recorder->enabled());
+        recorder->flush();
+        const QList<MeterSimProcess::ProcessValue> answered = sim.processValues();
+
+        // Meter by meter, the recorded values are the simulator's answers in
+        // the order given, but for one still on its way and those the probe
+        // got when the line opened (it reads the same register and keeps
+        // nothing).
+        const HistoryStore store(recorder->filePath());
+        const QList<HistorySample> recorded =
+            store.samples({1, 2, 3}, 0, QDateTime::currentMSecsSinceEpoch() + 1);
+        for (int a = 1; a <= 3; ++a) {
+            QList<int> expected;
+            for (const auto &value : answered)
+                if (value.address == a)
+                    expected << value.tenths;
+            QList<int> stored;
+            for (const HistorySample &sample : recorded)
+                if (sample.address == a && sample.value)
+                    stored << int(std::lround(*sample.value * 10));
+            qsizetype probed = 0;
+            while (probed < 2 && !stored.isEmpty() && expected.mid(probed, stored.size()) != stored)
+                ++probed;
+            QVERIFY2(stored.size() >= expected.size() - probed - 1,
+                     qPrintable(QStringLiteral("meter %1: %2 stored, %3 answered")
+                                    .arg(a)
+                                    .arg(stored.size())
+                                    .arg(expected.size())));
+            QCOMPARE(stored, expected.mid(probed, stored.size()));
+        }
     }
 
     void termination_signal_closes_the_program_data()

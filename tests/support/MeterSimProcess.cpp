@@ -58,6 +58,12 @@ QList<MeterSimProcess::Request> MeterSimProcess::requests()
     return logged;
 }
 
+QList<MeterSimProcess::ProcessValue> MeterSimProcess::processValues()
+{
+    collect();
+    return answered;
+}
+
 bool MeterSimProcess::waitForRequests(qsizetype count, int timeoutMs)
 {
     return QTest::qWaitFor([&] { return requests().size() >= count; }, timeoutMs);
@@ -85,8 +91,11 @@ void MeterSimProcess::collect()
     while ((end = partialLine.indexOf('\n')) >= 0) {
         const QByteArray line = partialLine.left(end).trimmed();
         partialLine.remove(0, end + 1);
+        const QList<QByteArray> fields = line.split(' ');
         if (const std::optional<Request> request = parseRequest(line)) {
             logged.append(*request);
+        } else if (fields.size() == 4 && fields[0] == "ANS") {
+            answered.append({fields[1].toLongLong(), fields[2].toInt(), fields[3].toInt()});
         } else {
             notes += QString::fromLocal8Bit(line) + QLatin1Char('\n');
         }

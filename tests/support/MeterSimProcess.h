@@ -40,6 +40,15 @@ public:
     QString devicePath() const { return device; }
     // The requests logged so far, in order.
     QList<Request> requests();
+    // A process value the simulator answered: the meter and the register's
+    // value in tenths.
+    struct ProcessValue {
+        qint64 usec = 0;
+        int address = 0;
+        int tenths = 0;
+    };
+    // The process values answered so far, in order.
+    QList<ProcessValue> processValues();
     // One line of the log as a request; nothing for any other line.
     static std::optional<Request> parseRequest(const QByteArray &line);
     // Runs the event loop until at least `count` requests were logged.
@@ -58,4 +67,5 @@ private:
     QString notes;
     QByteArray partialLine;
     QList<Request> logged;
+    QList<ProcessValue> answered;
 };

@@ -18,7 +18,10 @@ public:
 
     void error(const QString &text, const QString &caption) override { record(Kind::Error, text, caption); }
     void info(const QString &text, const QString &caption) override { record(Kind::Info, text, caption); }
-    void warning(const QString &text, const QString &caption) override { record(Kind::Warning, text, caption); }
+    void warning(const QString &text, const QString &caption) override
+    {
+        record(Kind::Warning, text, caption);
+    }
     bool question(const QString &text, const QString &caption) override
     {
         record(Kind::Question, text, caption);
@@ -39,5 +42,8 @@ public:
     bool answer = true;
 
 private:
-    void record(Kind kind, const QString &text, const QString &caption) { shown.append({kind, text, caption}); }
+    void record(Kind kind, const QString &text, const QString &caption)
+    {
+        shown.append({kind, text, caption});
+    }
 };

@@ -32,6 +32,7 @@ void SimulatedLine::handle(const QByteArray &request)
     const QByteArray answer = meters.answer(request, double(now) / 1000.0);
     if (answer.isEmpty())
         return;
+    logProcessValue(request, answer);
     const qint64 due = now + behaviour.delayMs;
     if (behaviour.splitMs <= 0) {
         send(due, answer);
@@ -54,6 +55,23 @@ void SimulatedLine::logRequest(const QByteArray &request) const
     const auto byte = [&request](int i) { return int(std::uint8_t(request[i])); };
     std::fprintf(log, "REQ %" PRId64 " %d %d %d %d\n", std::int64_t(usec), byte(0), byte(1),
                  byte(2) * 256 + byte(3), byte(4) * 256 + byte(5));
+    std::fflush(log);
+}
+
+// "ANS <usec> <addr> <value>" for every answer with a process value, the
+// value as the register holds it (tenths): what a recording of the line
+// must find.
+void SimulatedLine::logProcessValue(const QByteArray &request, const QByteArray &answer) const
+{
+    const auto byte = [](const QByteArray &frame, int i) { return int(std::uint8_t(frame[i])); };
+    if (!log || request.size() < 6 || answer.size() < 5 || byte(request, 1) != 3 || byte(answer, 1) != 3 ||
+        byte(request, 2) * 256 + byte(request, 3) != SimulatedMeters::ProcessValueRegister)
+        return;
+    const auto usec = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+    const int value = std::int16_t(std::uint16_t(byte(answer, 3) * 256 + byte(answer, 4)));
+    std::fprintf(log, "ANS %" PRId64 " %d %d\n", std::int64_t(usec), byte(answer, 0), value);
     std::fflush(log);
 }
 

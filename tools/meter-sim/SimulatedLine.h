@@ -38,6 +38,7 @@ private:
     void onReadable();
     void handle(const QByteArray &request);
     void logRequest(const QByteArray &request) const;
+    void logProcessValue(const QByteArray &request, const QByteArray &answer) const;
     void send(qint64 dueMs, const QByteArray &bytes);
     void sendDue();
 

@@ -1,0 +1,132 @@
+#include "HistoryRecorder.h"
+
+#include "DataDirectory.h"
+#include "HistoryPurger.h"
+#include "HistoryStore.h"
+#include "LiveValueTable.h"
+#include "SettingsFile.h"
+
+#include <QDateTime>
+#include <QFile>
+
+HistoryRecorder::HistoryRecorder(const LiveValueTable &values, const QString &directory, QObject *parent)
+    : QObject(parent), path(directory + QLatin1Char('/') + QLatin1String(FileName)),
+      settingsPath(directory + QLatin1Char('/') + QLatin1String(DataDirectory::SettingsFileName))
+{
+    const SettingsFile settings(settingsPath);
+    on = settings.ReadSetting(Setting::HistoryRecord).trimmed() != QLatin1String("0");
+    bool ok = false;
+    const int stored = settings.ReadSetting(Setting::HistoryRetentionDays).trimmed().toInt(&ok);
+    days = ok && stored > 0 ? stored : DefaultRetentionDays;
+
+    commitTimer.setSingleShot(true);
+    commitTimer.setInterval(CommitIntervalMs);
+    connect(&commitTimer, &QTimer::timeout, this, &HistoryRecorder::flush);
+    connect(&values, &LiveValueTable::valueStored, this,
+            [this](int address, double value) { record(address, value); });
+    connect(&values, &LiveValueTable::markedNotAnswering, this,
+            [this](int address) { record(address, std::nullopt); });
+}
+
+HistoryRecorder::~HistoryRecorder()
+{
+    flush();
+    worker.requestInterruption();
+    worker.quit();
+    worker.wait();
+}
+
+bool HistoryRecorder::start()
+{
+    started = true;
+    if (on && !openWriter())
+        return false;
+    if (QFile::exists(path))
+        startPurger();
+    return true;
+}
+
+bool HistoryRecorder::openWriter()
+{
+    if (writer)
+        return true;
+    auto store = std::make_unique<HistoryStore>(path);
+    if (!store->isOpen()) {
+        error = store->errorText();
+        return false;
+    }
+    writer = std::move(store);
+    return true;
+}
+
+void HistoryRecorder::startPurger()
+{
+    if (purger)
+        return;
+    purger = new HistoryPurger(path, days);
+    purger->moveToThread(&worker);
+    connect(&worker, &QThread::started, purger, &HistoryPurger::start);
+    connect(&worker, &QThread::finished, purger, &QObject::deleteLater);
+    connect(purger, &HistoryPurger::purged, this, &HistoryRecorder::purged);
+    worker.setObjectName(QStringLiteral("history retention"));
+    worker.start(QThread::LowPriority);
+}
+
+void HistoryRecorder::setEnabled(bool enable)
+{
+    SettingsFile(settingsPath)
+        .WriteSetting(Setting::HistoryRecord, enable ? QStringLiteral("1") : QStringLiteral("0"));
+    if (enable == on)
+        return;
+    if (!enable)
+        flush();
+    on = enable;
+    if (on && started) {
+        if (openWriter())
+            startPurger();
+        else
+            emit failed(error);
+    }
+}
+
+void HistoryRecorder::setRetentionDays(int retention)
+{
+    days = std::max(retention, 1);
+    SettingsFile(settingsPath).WriteInt(Setting::HistoryRetentionDays, days);
+    if (purger) {
+        const int value = days;
+        QMetaObject::invokeMethod(purger, [p = purger, value] { p->setRetentionDays(value); });
+    }
+}
+
+void HistoryRecorder::record(int address, std::optional<double> value)
+{
+    if (!on || !writer || !LiveValueTable::isMeter(address))
+        return;
+    // Two values of one meter in one millisecond would share a key; the later
+    // one moves on by a millisecond.
+    const qint64 msecs = std::max(QDateTime::currentMSecsSinceEpoch(), lastMsecs[address] + 1);
+    lastMsecs[address] = msecs;
+    if (buffer.size() >= MaxBuffered)
+        buffer.remove(0, MaxBuffered / 10);
+    buffer.append({msecs, address, value});
+    if (!commitTimer.isActive())
+        commitTimer.start();
+}
+
+void HistoryRecorder::flush()
+{
+    commitTimer.stop();
+    if (buffer.isEmpty() || !writer)
+        return;
+    if (writer->append(buffer)) {
+        buffer.clear();
+        failing = false;
+        return;
+    }
+    error = writer->errorText();
+    if (!failing)
+        emit failed(error);
+    failing = true;
+    commitTimer.start();
+}

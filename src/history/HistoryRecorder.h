@@ -1,0 +1,88 @@
+#pragma once
+
+#include "HistoryTypes.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+
+class HistoryPurger;
+class HistoryStore;
+class LiveValueTable;
+
+// Records every value the live-value table accepts and every no-answer mark
+// into the value history file of a directory, on the GUI thread: a value is
+// buffered with the time it came, and the buffer is written in one
+// transaction about a second after its oldest value, so a killed program
+// loses at most that second. The retention is kept by a HistoryPurger on its
+// own thread. Both settings come from the settings file of the directory:
+// History/Record ("0" is off, anything else or missing on) and
+// History/RetentionDays (missing or not a positive number: 90).
+class HistoryRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr const char *FileName = "qlvmhist.db";
+    static constexpr int DefaultRetentionDays = 90;
+    static constexpr int CommitIntervalMs = 1000;
+    // While commits fail the oldest values beyond this many are dropped.
+    static constexpr int MaxBuffered = 100000;
+
+    HistoryRecorder(const LiveValueTable &values, const QString &directory, QObject *parent = nullptr);
+    ~HistoryRecorder() override;
+
+    // Opens the file when recording is on (it is not created while off) and
+    // starts the retention worker. False with errorText() when the file cannot
+    // be opened, for example in a read-only directory.
+    bool start();
+
+    // Switches recording on or off and writes the setting. Off commits what is
+    // buffered first; on after start() opens the file when needed.
+    void setEnabled(bool on);
+    bool enabled() const { return on; }
+    // Days the history keeps (at least 1); written to the settings and
+    // applied by the worker at once.
+    void setRetentionDays(int days);
+    int retentionDays() const { return days; }
+
+    // Commits what is buffered now; also done on destruction.
+    void flush();
+
+    QString errorText() const { return error; }
+    QString filePath() const { return path; }
+    // The recording connection, for reading on the GUI thread; null before
+    // the file is open.
+    const HistoryStore *store() const { return writer.get(); }
+
+signals:
+    // A commit failed with this driver text; emitted once until a commit
+    // succeeds again. The values stay buffered (bounded) and the commit is
+    // retried a second later.
+    void failed(const QString &driverText);
+    // The retention worker ended a pass that deleted `rows` samples.
+    void purged(int rows);
+
+private:
+    void record(int address, std::optional<double> value);
+    bool openWriter();
+    void startPurger();
+
+    QString path;
+    QString settingsPath;
+    bool on = true;
+    int days = DefaultRetentionDays;
+    bool started = false;
+    bool failing = false;
+    QString error;
+    std::unique_ptr<HistoryStore> writer;
+    QList<HistorySample> buffer;
+    std::array<qint64, 64> lastMsecs{};
+    QTimer commitTimer;
+    QThread worker;
+    HistoryPurger *purger = nullptr;
+};

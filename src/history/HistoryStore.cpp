@@ -1,0 +1,489 @@
+#include "HistoryStore.h"
+
+#include <QAtomicInteger>
+#include <QDateTime>
+#include <QSaveFile>
+#include <QSqlError>
+#include <QVariant>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <vector>
+
+namespace {
+
+constexpr qint64 B = HistoryStore::BucketMs;
+// A commit waits this long for another connection's write (the retention
+// worker's chunk) before it fails.
+constexpr int kBusyTimeoutMs = 1000;
+
+QAtomicInteger<quint64> connectionCounter;
+
+qint64 keyOf(qint64 msecs, int address)
+{
+    return msecs * HistoryStore::AddressCount + address;
+}
+
+qint64 floorToBucket(qint64 msecs)
+{
+    return msecs >= 0 ? msecs / B * B : -((-msecs + B - 1) / B * B);
+}
+
+qint64 ceilToBucket(qint64 msecs)
+{
+    return floorToBucket(msecs + B - 1);
+}
+
+qint64 tenthsOf(double value)
+{
+    return std::llround(value * 10.0);
+}
+
+// The valid addresses once each, in the order given.
+QList<int> meterList(const QList<int> &addresses)
+{
+    QList<int> list;
+    for (int a : addresses)
+        if (a >= 0 && a < HistoryStore::AddressCount && !list.contains(a))
+            list.append(a);
+    return list;
+}
+
+// "(1,5,7)": the addresses are checked integers, so they go into the text.
+QString inList(const QList<int> &addresses)
+{
+    QStringList parts;
+    for (int a : addresses)
+        parts.append(QString::number(a));
+    return QLatin1Char('(') + parts.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+// A condition on a sample key that holds for the addresses: one bit of a
+// mask, cheaper per row than an IN list, which SQLite looks up in a b-tree.
+QString keyFilter(const QList<int> &addresses)
+{
+    quint64 mask = 0;
+    for (int a : addresses)
+        mask |= quint64(1) << a;
+    return QStringLiteral("((%1 >> (key & 63)) & 1)").arg(qint64(mask));
+}
+
+// The smallest and largest tenths, the count of values and whether a mark
+// fell, of one meter in one bucket of a batch.
+struct Aggregate {
+    qint64 lo = 0;
+    qint64 hi = 0;
+    qint64 n = 0;
+    bool silent = false;
+};
+
+void mergeInto(HistoryColumn &column, const QVariant &lo, const QVariant &hi, qint64 n, bool silent)
+{
+    if (n > 0) {
+        const double min = lo.toLongLong() / 10.0;
+        const double max = hi.toLongLong() / 10.0;
+        column.min = column.values == 0 ? min : std::min(column.min, min);
+        column.max = column.values == 0 ? max : std::max(column.max, max);
+        column.values += int(n);
+    }
+    column.silent = column.silent || silent;
+}
+
+// "-12.3" from -123: a decimal point whatever the locale.
+void appendTenths(QByteArray &line, qint64 tenths)
+{
+    if (tenths < 0) {
+        line.append('-');
+        tenths = -tenths;
+    }
+    line.append(QByteArray::number(tenths / 10));
+    line.append('.');
+    line.append(char('0' + tenths % 10));
+}
+
+} // namespace
+
+HistoryStore::HistoryStore(const QString &path)
+    : connection(QStringLiteral("quorvane-history-%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
+{
+    db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!db.open()) {
+        fail(db.lastError().text());
+        return;
+    }
+    QSqlQuery mode(db);
+    if (!mode.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !mode.next() ||
+        mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        fail(mode.lastError().isValid() ? mode.lastError().text() : QStringLiteral("WAL mode refused"));
+        return;
+    }
+    if (!exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
+        !exec(QStringLiteral("CREATE TABLE IF NOT EXISTS sample(key INTEGER PRIMARY KEY, tenths INTEGER)")) ||
+        !exec(QStringLiteral("CREATE TABLE IF NOT EXISTS bucket(address INTEGER NOT NULL, start INTEGER NOT "
+                             "NULL, lo INTEGER, hi INTEGER, n INTEGER NOT NULL, silent INTEGER NOT NULL, "
+                             "PRIMARY KEY(address, start)) WITHOUT ROWID")) ||
+        !exec(QStringLiteral("PRAGMA user_version=1")))
+        return;
+
+    insertSample = QSqlQuery(db);
+    mergeBucket = QSqlQuery(db);
+    // A sample already recorded is ignored, so the bucket counts it once.
+    if (!insertSample.prepare(QStringLiteral("INSERT OR IGNORE INTO sample(key, tenths) VALUES(?, ?)"))) {
+        fail(insertSample);
+        return;
+    }
+    // min() and max() of SQLite give NULL when either side is NULL; a bucket
+    // of marks only has NULL lo and hi.
+    if (!mergeBucket.prepare(
+            QStringLiteral("INSERT INTO bucket(address, start, lo, hi, n, silent) VALUES(?, ?, ?, ?, ?, ?) "
+                           "ON CONFLICT(address, start) DO UPDATE SET "
+                           "lo = min(coalesce(lo, excluded.lo), coalesce(excluded.lo, lo)), "
+                           "hi = max(coalesce(hi, excluded.hi), coalesce(excluded.hi, hi)), "
+                           "n = n + excluded.n, silent = max(silent, excluded.silent)"))) {
+        fail(mergeBucket);
+        return;
+    }
+    open = true;
+}
+
+HistoryStore::~HistoryStore()
+{
+    insertSample = QSqlQuery();
+    mergeBucket = QSqlQuery();
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection);
+}
+
+bool HistoryStore::exec(const QString &sql)
+{
+    QSqlQuery query(db);
+    return query.exec(sql) || fail(query);
+}
+
+bool HistoryStore::fail(const QSqlQuery &query)
+{
+    return fail(query.lastError().text());
+}
+
+bool HistoryStore::fail(const QString &text)
+{
+    error = text;
+    return false;
+}
+
+bool HistoryStore::append(const QList<HistorySample> &batch)
+{
+    if (!open)
+        return false;
+    if (batch.isEmpty())
+        return true;
+    if (!db.transaction())
+        return fail(db.lastError().text());
+
+    std::map<std::pair<int, qint64>, Aggregate> buckets;
+    const QVariant nullValue(QMetaType::fromType<qlonglong>());
+    for (const HistorySample &s : batch) {
+        if (s.address < 0 || s.address >= AddressCount)
+            continue;
+        const qint64 tenths = s.value ? tenthsOf(*s.value) : 0;
+        insertSample.bindValue(0, keyOf(s.msecs, s.address));
+        insertSample.bindValue(1, s.value ? QVariant(tenths) : nullValue);
+        if (!insertSample.exec()) {
+            fail(insertSample);
+            db.rollback();
+            return false;
+        }
+        if (insertSample.numRowsAffected() != 1)
+            continue;
+        auto [it, added] = buckets.try_emplace({s.address, floorToBucket(s.msecs)});
+        Aggregate &agg = it->second;
+        if (s.value) {
+            agg.lo = agg.n == 0 ? tenths : std::min(agg.lo, tenths);
+            agg.hi = agg.n == 0 ? tenths : std::max(agg.hi, tenths);
+            ++agg.n;
+        } else {
+            agg.silent = true;
+        }
+    }
+    for (const auto &[where, agg] : buckets) {
+        mergeBucket.bindValue(0, where.first);
+        mergeBucket.bindValue(1, where.second);
+        mergeBucket.bindValue(2, agg.n > 0 ? QVariant(agg.lo) : nullValue);
+        mergeBucket.bindValue(3, agg.n > 0 ? QVariant(agg.hi) : nullValue);
+        mergeBucket.bindValue(4, agg.n);
+        mergeBucket.bindValue(5, agg.silent ? 1 : 0);
+        if (!mergeBucket.exec()) {
+            fail(mergeBucket);
+            db.rollback();
+            return false;
+        }
+    }
+    if (!db.commit()) {
+        fail(db.lastError().text());
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+QList<HistorySample> HistoryStore::samples(const QList<int> &addresses, qint64 fromMs, qint64 toMs) const
+{
+    QList<HistorySample> result;
+    const QList<int> meters = meterList(addresses);
+    if (!open || meters.isEmpty() || toMs <= fromMs)
+        return result;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT key, tenths FROM sample WHERE key >= ? AND key < ? AND ") +
+                  keyFilter(meters) + QStringLiteral(" ORDER BY key"));
+    query.bindValue(0, keyOf(fromMs, 0));
+    query.bindValue(1, keyOf(toMs, 0));
+    if (!query.exec()) {
+        error = query.lastError().text();
+        return result;
+    }
+    while (query.next()) {
+        const qint64 key = query.value(0).toLongLong();
+        const QVariant tenths = query.value(1);
+        result.append({key / AddressCount, int(key % AddressCount),
+                       tenths.isNull() ? std::nullopt : std::optional<double>(tenths.toLongLong() / 10.0)});
+    }
+    return result;
+}
+
+int HistoryStore::columnOf(qint64 msecs, qint64 fromMs, qint64 toMs, int columns)
+{
+    const qint64 span = toMs - fromMs;
+    const qint64 unit = span >= B * columns ? B : 1;
+    const qint64 start = unit == 1 ? msecs : floorToBucket(msecs);
+    return int(std::max<qint64>(0, (start - fromMs) * columns / span));
+}
+
+QList<HistorySeries> HistoryStore::reduce(const QList<int> &addresses, qint64 fromMs, qint64 toMs,
+                                          int columns) const
+{
+    QList<HistorySeries> result;
+    for (int a : addresses)
+        result.append({a, QList<HistoryColumn>(std::max(columns, 0))});
+    const QList<int> meters = meterList(addresses);
+    if (!open || meters.isEmpty() || columns <= 0 || toMs <= fromMs)
+        return result;
+
+    auto merge = [&](QSqlQuery &query) {
+        while (query.next()) {
+            const qint64 group = query.value(0).toLongLong();
+            const int address = int(group % AddressCount);
+            const qint64 column = group / AddressCount;
+            if (column < 0 || column >= columns)
+                continue;
+            for (HistorySeries &s : result)
+                if (s.address == address)
+                    mergeInto(s.columns[column], query.value(1), query.value(2), query.value(3).toLongLong(),
+                              query.value(4).toLongLong() > 0);
+        }
+    };
+    const qint64 span = toMs - fromMs;
+    const qint64 unit = span >= B * columns ? B : 1;
+
+    // The rows of [lo, hi) grouped by column and meter in SQL, as one number
+    // column * 64 + address, which sorts faster than two; the column is the
+    // same expression as columnOf().
+    auto reduceRows = [&](qint64 lo, qint64 hi) {
+        if (hi <= lo)
+            return;
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        query.prepare(
+            QStringLiteral("SELECT max(0, ((key >> 6) / ? * ? - ?) * ? / ?) * 64 + (key & 63) AS g, "
+                           "min(tenths), max(tenths), count(tenths), count(*) - count(tenths) FROM sample "
+                           "WHERE key >= ? AND key < ? AND ") +
+            keyFilter(meters) + QStringLiteral(" GROUP BY g"));
+        const QList<QVariant> values{unit, unit, fromMs, columns, span, keyOf(lo, 0), keyOf(hi, 0)};
+        for (int i = 0; i < values.size(); ++i)
+            query.bindValue(i, values[i]);
+        if (!query.exec())
+            error = query.lastError().text();
+        merge(query);
+    };
+
+    // One snapshot for all the reads, so that a purge between them cannot
+    // make the reads disagree.
+    const bool snapshot = db.transaction();
+    if (unit == 1) {
+        reduceRows(fromMs, toMs);
+    } else {
+        // The bucket that holds the oldest sample may still count samples a
+        // purge has deleted, so it and anything before it come from the rows.
+        const qint64 first = firstMsecs();
+        const qint64 wholeFrom = std::max(ceilToBucket(fromMs), first > 0 ? floorToBucket(first) + B : 0);
+        const qint64 wholeTo = floorToBucket(toMs);
+        if (wholeFrom >= wholeTo) {
+            reduceRows(fromMs, toMs);
+        } else {
+            reduceRows(fromMs, wholeFrom);
+            QSqlQuery query(db);
+            query.setForwardOnly(true);
+            query.prepare(
+                QStringLiteral("SELECT max(0, (start - ?) * ? / ?) * 64 + address AS g, min(lo), max(hi), "
+                               "sum(n), max(silent) FROM bucket WHERE address IN ") +
+                inList(meters) + QStringLiteral(" AND start >= ? AND start < ? GROUP BY g"));
+            const QList<QVariant> values{fromMs, columns, span, wholeFrom, wholeTo};
+            for (int i = 0; i < values.size(); ++i)
+                query.bindValue(i, values[i]);
+            if (!query.exec())
+                error = query.lastError().text();
+            merge(query);
+            reduceRows(wholeTo, toMs);
+        }
+    }
+    if (snapshot)
+        db.commit();
+    return result;
+}
+
+bool HistoryStore::exportCsv(const QString &file, const QList<int> &addresses, qint64 fromMs, qint64 toMs,
+                             QString *errorText) const
+{
+    auto failed = [&](const QString &text) {
+        if (errorText)
+            *errorText = text;
+        return false;
+    };
+    if (!open)
+        return failed(error);
+    const QList<int> meters = meterList(addresses);
+    // Written beside the target and renamed at the end, so a failed export
+    // never leaves half a file under the name asked for.
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return failed(out.errorString());
+
+    QByteArray line("time");
+    for (int a : meters)
+        line.append(',').append(QByteArray::number(a)).append('#');
+    line.append("\r\n");
+    out.write(line);
+
+    if (!meters.isEmpty() && toMs > fromMs) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT key, tenths FROM sample WHERE key >= ? AND key < ? AND ") +
+                      keyFilter(meters) + QStringLiteral(" ORDER BY key"));
+        query.bindValue(0, keyOf(fromMs, 0));
+        query.bindValue(1, keyOf(toMs, 0));
+        if (!query.exec())
+            return failed(query.lastError().text());
+
+        std::vector<int> columnOfAddress(AddressCount, -1);
+        for (int i = 0; i < meters.size(); ++i)
+            columnOfAddress[meters[i]] = i;
+        std::vector<std::optional<qint64>> cells(meters.size());
+        qint64 rowTime = 0;
+        bool pending = false;
+        auto writeRow = [&] {
+            line = QDateTime::fromMSecsSinceEpoch(rowTime).toString(Qt::ISODateWithMs).toLatin1();
+            for (std::optional<qint64> &cell : cells) {
+                line.append(',');
+                if (cell)
+                    appendTenths(line, *cell);
+                cell.reset();
+            }
+            line.append("\r\n");
+            out.write(line);
+        };
+        while (query.next()) {
+            const qint64 key = query.value(0).toLongLong();
+            const qint64 msecs = key / AddressCount;
+            if (pending && msecs != rowTime)
+                writeRow();
+            rowTime = msecs;
+            pending = true;
+            const QVariant tenths = query.value(1);
+            if (!tenths.isNull())
+                cells[columnOfAddress[key % AddressCount]] = tenths.toLongLong();
+        }
+        if (query.lastError().isValid())
+            return failed(query.lastError().text());
+        if (pending)
+            writeRow();
+    }
+    if (!out.commit())
+        return failed(out.errorString());
+    return true;
+}
+
+qint64 HistoryStore::firstOrLastKey(const char *aggregate) const
+{
+    if (!open)
+        return 0;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT %1(key) FROM sample").arg(QLatin1String(aggregate))) ||
+        !query.next() || query.value(0).isNull())
+        return 0;
+    return query.value(0).toLongLong() / AddressCount;
+}
+
+qint64 HistoryStore::firstMsecs() const
+{
+    return firstOrLastKey("min");
+}
+
+qint64 HistoryStore::lastMsecs() const
+{
+    return firstOrLastKey("max");
+}
+
+int HistoryStore::purgeBefore(qint64 msecs, int maxRows)
+{
+    if (!open)
+        return -1;
+    if (maxRows <= 0)
+        return 0;
+    const qint64 cut = keyOf(floorToBucket(msecs), 0);
+    if (!db.transaction())
+        return fail(db.lastError().text()), -1;
+    auto abandon = [&](const QSqlQuery &query) {
+        fail(query);
+        db.rollback();
+        return -1;
+    };
+    // The key of the first row that stays: the (maxRows + 1)-th oldest, or the
+    // cut when fewer rows lie before it.
+    QSqlQuery find(db);
+    find.prepare(QStringLiteral("SELECT key FROM sample WHERE key < ? ORDER BY key LIMIT 1 OFFSET ?"));
+    find.bindValue(0, cut);
+    find.bindValue(1, maxRows);
+    if (!find.exec())
+        return abandon(find);
+    const qint64 keep = find.next() ? find.value(0).toLongLong() : cut;
+    find.finish();
+
+    QSqlQuery rows(db);
+    rows.prepare(QStringLiteral("DELETE FROM sample WHERE key < ?"));
+    rows.bindValue(0, keep);
+    if (!rows.exec())
+        return abandon(rows);
+    const int deleted = rows.numRowsAffected();
+
+    // Every sample before the time of `keep` is gone, so the buckets that end
+    // by then are empty. The address list lets SQLite seek by its key.
+    QList<int> all;
+    for (int a = 0; a < AddressCount; ++a)
+        all.append(a);
+    QSqlQuery buckets(db);
+    buckets.prepare(QStringLiteral("DELETE FROM bucket WHERE address IN ") + inList(all) +
+                    QStringLiteral(" AND start <= ?"));
+    buckets.bindValue(0, keep / AddressCount - B);
+    if (!buckets.exec())
+        return abandon(buckets);
+    if (!db.commit()) {
+        fail(db.lastError().text());
+        db.rollback();
+        return -1;
+    }
+    return deleted;
+}

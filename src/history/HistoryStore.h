@@ -1,0 +1,86 @@
+#pragma once
+
+#include "HistoryTypes.h"
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+
+// One connection to a value history file. The file holds two tables:
+//
+//   sample(key INTEGER PRIMARY KEY, tenths INTEGER)
+//     key = time in ms * 64 + address, so keys are unique, grow with time and
+//     fill the pages completely; tenths is the value * 10, NULL for a
+//     no-answer mark. About 15.5 bytes a value on disk.
+//   bucket(address, start, lo, hi, n, silent) WITHOUT ROWID, key (address, start)
+//     the smallest and largest tenths, the number of values and whether a mark
+//     fell in each 2-minute bucket of each meter; kept in the same
+//     transaction as the samples, so long ranges reduce without reading them.
+//     About 2 bytes a value more; 2 minutes rather than longer, so that only
+//     ranges under about 2 days (1600 columns) read the rows, which is slow.
+//
+// The file is in WAL mode with synchronous=NORMAL: a killed process loses at
+// most the transaction it had not committed, and the file stays whole. Use a
+// store only in the thread that made it; other threads open their own.
+class HistoryStore {
+public:
+    static constexpr qint64 BucketMs = 2 * 60 * 1000;
+    static constexpr int AddressCount = 64;
+
+    // Opens the file, or creates it with its tables.
+    explicit HistoryStore(const QString &path);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore &) = delete;
+    HistoryStore &operator=(const HistoryStore &) = delete;
+
+    bool isOpen() const { return open; }
+    QString errorText() const { return error; }
+
+    // Writes the batch in one transaction. A sample whose time and address
+    // are already recorded is left out. False with errorText() when the
+    // transaction failed; then nothing of the batch is written.
+    bool append(const QList<HistorySample> &batch);
+
+    // The samples of the meters in [fromMs, toMs), in time order and, at one
+    // time, by address.
+    QList<HistorySample> samples(const QList<int> &addresses, qint64 fromMs, qint64 toMs) const;
+
+    // Reduces [fromMs, toMs) into `columns` columns per meter, one series per
+    // address in the order given. The sample at time t goes to columnOf(t, ...):
+    // equal columns, except that when a column spans at least a bucket the
+    // samples go by the start of their bucket, so that whole buckets are read
+    // from the bucket table and every column's min and max stay exact.
+    QList<HistorySeries> reduce(const QList<int> &addresses, qint64 fromMs, qint64 toMs, int columns) const;
+    static int columnOf(qint64 msecs, qint64 fromMs, qint64 toMs, int columns);
+
+    // Writes the samples of the meters in [fromMs, toMs) as CSV: a header
+    // "time,<address>#,...", then one line per recorded time with the local
+    // time in ISO 8601 with milliseconds and each meter's value with one
+    // decimal, empty where the meter has no value at that time. UTF-8 (plain
+    // ASCII in fact), "\r\n" line ends. Rows are streamed from the database.
+    bool exportCsv(const QString &file, const QList<int> &addresses, qint64 fromMs, qint64 toMs,
+                   QString *error) const;
+
+    // The times of the oldest and the newest sample; 0 when there is none.
+    qint64 firstMsecs() const;
+    qint64 lastMsecs() const;
+
+    // Deletes at most maxRows of the oldest samples before the bucket that
+    // holds `msecs` (whole buckets only, so the bucket table stays exact),
+    // and the buckets left empty. Returns how many samples went, -1 on error.
+    int purgeBefore(qint64 msecs, int maxRows);
+
+private:
+    bool exec(const QString &sql);
+    bool fail(const QSqlQuery &query);
+    bool fail(const QString &text);
+    qint64 firstOrLastKey(const char *aggregate) const;
+
+    QString connection;
+    mutable QSqlDatabase db; // a handle; reads open a snapshot transaction
+    bool open = false;
+    mutable QString error;
+    QSqlQuery insertSample;
+    QSqlQuery mergeBucket;
+};

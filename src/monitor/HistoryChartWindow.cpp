@@ -1,0 +1,302 @@
+#include "HistoryChartWindow.h"
+
+#include "HistoryPlot.h"
+#include "HistoryStore.h"
+#include "HistoryTexts.h"
+#include "Language.h"
+#include "MeterConfiguration.h"
+#include "Prompts.h"
+#include "RealtimeChart.h"
+
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kTickedAtStart = 8;
+constexpr qint64 kHourMs = 3600 * 1000;
+constexpr qint64 kDayMs = 24 * kHourMs;
+constexpr int kCoalesceMs = 30;
+
+QIcon swatch(const QColor &colour)
+{
+    QPixmap pixmap(12, 12);
+    pixmap.fill(colour);
+    QPainter painter(&pixmap);
+    painter.setPen(Qt::black);
+    painter.drawRect(0, 0, 11, 11);
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+HistoryChartWindow::HistoryChartWindow(const QString &path, const MeterConfiguration &configuration,
+                                       const Language &lang, Prompts &shown, QWidget *parent)
+    : QWidget(parent, Qt::Window), meters(configuration), language(lang), prompts(shown), historyPath(path)
+{
+    setObjectName(QStringLiteral("historyChart"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    store = std::make_unique<HistoryStore>(path);
+    buildWindow();
+    fillMeters();
+    retranslate();
+    chooseRange(LastHour);
+    connect(&language, &Language::changed, this, &HistoryChartWindow::retranslate);
+    resize(1000, 620);
+}
+
+HistoryChartWindow::~HistoryChartWindow() = default;
+
+bool HistoryChartWindow::storeOpen() const
+{
+    return store->isOpen();
+}
+
+void HistoryChartWindow::buildWindow()
+{
+    metersLabel = new QLabel(this);
+    meterList = new QListWidget(this);
+    meterList->setObjectName(QStringLiteral("meterList"));
+    metersLabel->setBuddy(meterList);
+    rangeLabel = new QLabel(this);
+    rangeBox = new QComboBox(this);
+    rangeBox->setObjectName(QStringLiteral("rangeBox"));
+    rangeLabel->setBuddy(rangeBox);
+    fromLabel = new QLabel(this);
+    fromEdit = new QDateTimeEdit(this);
+    fromEdit->setObjectName(QStringLiteral("fromEdit"));
+    fromEdit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+    fromEdit->setCalendarPopup(true);
+    fromLabel->setBuddy(fromEdit);
+    toLabel = new QLabel(this);
+    toEdit = new QDateTimeEdit(this);
+    toEdit->setObjectName(QStringLiteral("toEdit"));
+    toEdit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+    toEdit->setCalendarPopup(true);
+    toLabel->setBuddy(toEdit);
+    showButton = new QPushButton(this);
+    showButton->setObjectName(QStringLiteral("showButton"));
+    resetButton = new QPushButton(this);
+    resetButton->setObjectName(QStringLiteral("resetButton"));
+    pngButton = new QPushButton(this);
+    pngButton->setObjectName(QStringLiteral("pngButton"));
+    csvButton = new QPushButton(this);
+    csvButton->setObjectName(QStringLiteral("csvButton"));
+    historyPlot = new HistoryPlot(this);
+    readout = new QLabel(this);
+    readout->setObjectName(QStringLiteral("readout"));
+    readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    hint = new QLabel(this);
+
+    auto *side = new QVBoxLayout;
+    side->addWidget(metersLabel);
+    side->addWidget(meterList, 1);
+    side->addWidget(rangeLabel);
+    side->addWidget(rangeBox);
+    side->addWidget(fromLabel);
+    side->addWidget(fromEdit);
+    side->addWidget(toLabel);
+    side->addWidget(toEdit);
+    side->addWidget(showButton);
+    side->addSpacing(12);
+    side->addWidget(resetButton);
+    side->addWidget(pngButton);
+    side->addWidget(csvButton);
+    auto *main = new QVBoxLayout;
+    main->addWidget(historyPlot, 1);
+    main->addWidget(readout);
+    main->addWidget(hint);
+    auto *outer = new QGridLayout(this);
+    outer->addLayout(side, 0, 0);
+    outer->addLayout(main, 0, 1);
+    outer->setColumnStretch(1, 1);
+    meterList->setFixedWidth(160);
+
+    coalesce = new QTimer(this);
+    coalesce->setSingleShot(true);
+    coalesce->setInterval(kCoalesceMs);
+    connect(coalesce, &QTimer::timeout, this, &HistoryChartWindow::refresh);
+    connect(rangeBox, &QComboBox::activated, this, [this](int index) { chooseRange(Range(index)); });
+    connect(showButton, &QPushButton::clicked, this, &HistoryChartWindow::showChosen);
+    connect(resetButton, &QPushButton::clicked, this, &HistoryChartWindow::showChosen);
+    connect(pngButton, &QPushButton::clicked, this, &HistoryChartWindow::askPng);
+    connect(csvButton, &QPushButton::clicked, this, &HistoryChartWindow::askCsv);
+    connect(meterList, &QListWidget::itemChanged, this, [this] { showSpan(viewFrom, viewTo); });
+    connect(historyPlot, &HistoryPlot::viewChanged, this, &HistoryChartWindow::showSpan);
+    connect(historyPlot, &HistoryPlot::resetRequested, this, &HistoryChartWindow::showChosen);
+    connect(historyPlot, &HistoryPlot::readout, readout, &QLabel::setText);
+}
+
+void HistoryChartWindow::retranslate()
+{
+    const int lang = language.index();
+    setWindowTitle(kHistoryTitle.text(lang));
+    metersLabel->setText(kHistoryMeters.text(lang));
+    rangeLabel->setText(kHistoryRange.text(lang));
+    const int range = rangeBox->currentIndex();
+    rangeBox->clear();
+    rangeBox->addItems({kHistoryLastHour.text(lang), kHistoryLastDay.text(lang), kHistoryLastWeek.text(lang),
+                        kHistoryFromTo.text(lang)});
+    rangeBox->setCurrentIndex(std::max(range, 0));
+    fromLabel->setText(kHistoryFrom.text(lang));
+    toLabel->setText(kHistoryTo.text(lang));
+    showButton->setText(kHistoryShow.text(lang));
+    resetButton->setText(kHistoryResetZoom.text(lang));
+    pngButton->setText(kHistoryExportPng.text(lang));
+    csvButton->setText(kHistoryExportCsv.text(lang));
+    hint->setText(kHistoryHint.text(lang));
+    historyPlot->setNoDataText(kHistoryNoData.text(lang));
+    historyPlot->setAccessibleName(kHistoryTitle.text(lang));
+    readout->setAccessibleName(kHistoryTitle.text(lang));
+}
+
+void HistoryChartWindow::fillMeters()
+{
+    const MeterConfiguration::Values &config = meters.values();
+    const int first = std::clamp(config.startaddress, 0, 63);
+    const int last = std::clamp(config.endaddress, first, 63);
+    meterList->clear();
+    for (int a = first; a <= last; ++a) {
+        auto *item = new QListWidgetItem(kHistoryMeter.text(language.index()).arg(a), meterList);
+        item->setData(Qt::UserRole, a);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(a - first < kTickedAtStart ? Qt::Checked : Qt::Unchecked);
+        item->setIcon(swatch(RealtimeChart::defaultLineColour(a - first)));
+    }
+}
+
+QList<int> HistoryChartWindow::chosenMeters() const
+{
+    QList<int> chosen;
+    for (int i = 0; i < meterList->count(); ++i)
+        if (meterList->item(i)->checkState() == Qt::Checked)
+            chosen << meterList->item(i)->data(Qt::UserRole).toInt();
+    return chosen;
+}
+
+void HistoryChartWindow::chooseRange(Range range)
+{
+    rangeBox->setCurrentIndex(range);
+    const bool custom = range == FromTo;
+    fromEdit->setEnabled(custom);
+    toEdit->setEnabled(custom);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 span = range == LastHour ? kHourMs : range == LastDay ? kDayMs : 7 * kDayMs;
+    if (!custom) {
+        fromEdit->setDateTime(QDateTime::fromMSecsSinceEpoch(now - span));
+        toEdit->setDateTime(QDateTime::fromMSecsSinceEpoch(now));
+        showChosen();
+    }
+}
+
+QPair<qint64, qint64> HistoryChartWindow::chosenSpan() const
+{
+    if (rangeBox->currentIndex() == FromTo)
+        return {fromEdit->dateTime().toMSecsSinceEpoch(), toEdit->dateTime().toMSecsSinceEpoch()};
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const int range = rangeBox->currentIndex();
+    const qint64 span = range == LastHour ? kHourMs : range == LastDay ? kDayMs : 7 * kDayMs;
+    return {now - span, now};
+}
+
+void HistoryChartWindow::showChosen()
+{
+    const auto [from, to] = chosenSpan();
+    if (to <= from) {
+        prompts.error(kHistoryRangeWrong.text(language.index()), kHistoryCaption.text(language.index()));
+        toEdit->setFocus();
+        return;
+    }
+    showSpan(from, to);
+}
+
+void HistoryChartWindow::showSpan(qint64 fromMs, qint64 toMs)
+{
+    viewFrom = fromMs;
+    viewTo = toMs;
+    // Dragging and wheeling ask often; one read for what came within a moment.
+    if (isVisible())
+        coalesce->start();
+    else
+        refresh();
+}
+
+void HistoryChartWindow::refresh()
+{
+    const QList<int> chosen = chosenMeters();
+    const int columns = std::max(1, historyPlot->plotRect().width());
+    const QList<HistorySeries> series =
+        store->isOpen() ? store->reduce(chosen, viewFrom, viewTo, columns) : QList<HistorySeries>();
+    QList<QColor> colours;
+    const int first = std::clamp(meters.values().startaddress, 0, 63);
+    for (const HistorySeries &s : series)
+        colours << RealtimeChart::defaultLineColour(s.address - first);
+    historyPlot->setData(viewFrom, viewTo, series, colours);
+    QStringList names;
+    for (int a : chosen)
+        names << kHistoryMeter.text(language.index()).arg(a);
+    historyPlot->setAccessibleDescription(
+        kHistoryDescription.text(language.index())
+            .arg(names.join(QStringLiteral(", ")),
+                 QDateTime::fromMSecsSinceEpoch(viewFrom).toString(Qt::ISODate),
+                 QDateTime::fromMSecsSinceEpoch(viewTo).toString(Qt::ISODate)));
+}
+
+void HistoryChartWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!store->isOpen())
+        QTimer::singleShot(0, this, [this] {
+            prompts.error(kHistoryCannotOpen.text(language.index())
+                              .arg(QDir::toNativeSeparators(historyPath), store->errorText()),
+                          kHistoryCaption.text(language.index()));
+        });
+}
+
+bool HistoryChartWindow::exportPng(const QString &file)
+{
+    return historyPlot->grab().save(file, "PNG");
+}
+
+bool HistoryChartWindow::exportCsv(const QString &file)
+{
+    QString error;
+    if (store->exportCsv(file, chosenMeters(), viewFrom, viewTo, &error))
+        return true;
+    prompts.error(kHistoryCannotSave.text(language.index()).arg(QDir::toNativeSeparators(file), error),
+                  kHistoryCaption.text(language.index()));
+    return false;
+}
+
+void HistoryChartWindow::askPng()
+{
+    const QString file =
+        QFileDialog::getSaveFileName(this, QString(), QString(), kHistoryPngFilter.text(language.index()),
+                                     nullptr, QFileDialog::DontUseNativeDialog);
+    if (file.isEmpty())
+        return;
+    if (!exportPng(file))
+        prompts.error(
+            kHistoryCannotSave.text(language.index()).arg(QDir::toNativeSeparators(file), QString()),
+            kHistoryCaption.text(language.index()));
+}
+
+void HistoryChartWindow::askCsv()
+{
+    const QString file =
+        QFileDialog::getSaveFileName(this, QString(), QString(), kHistoryCsvFilter.text(language.index()),
+                                     nullptr, QFileDialog::DontUseNativeDialog);
+    if (!file.isEmpty())
+        exportCsv(file);
+}

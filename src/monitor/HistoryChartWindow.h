@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+class HistoryPlot;
+class HistoryStore;
+class Language;
+class MeterConfiguration;
+class Prompts;
+class QComboBox;
+class QDateTimeEdit;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTimer;
+
+// The recorded values of chosen meters over a chosen time range: the last
+// hour, day or week, or from / to. The plot asks the history for one reduced
+// column per pixel whenever its view changes, so a month of values draws as
+// fast as an hour. The meters and the range can be exported as PNG and CSV.
+class HistoryChartWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    enum Range { LastHour, LastDay, LastWeek, FromTo };
+
+    // Reads the history file at `path`; the meters offered are those of the
+    // configured address range, the first eight of them ticked.
+    HistoryChartWindow(const QString &path, const MeterConfiguration &meters, const Language &language,
+                       Prompts &prompts, QWidget *parent = nullptr);
+    ~HistoryChartWindow() override;
+
+    bool storeOpen() const;
+    // The ticked meters, in address order.
+    QList<int> chosenMeters() const;
+    void chooseRange(Range range);
+    // Reads the chosen range for the chosen meters afresh.
+    void showChosen();
+    // Shows [fromMs, toMs) for the chosen meters.
+    void showSpan(qint64 fromMs, qint64 toMs);
+    HistoryPlot *plot() const { return historyPlot; }
+    bool exportPng(const QString &file);
+    bool exportCsv(const QString &file);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildWindow();
+    void retranslate();
+    void fillMeters();
+    void refresh();
+    void askPng();
+    void askCsv();
+    QPair<qint64, qint64> chosenSpan() const;
+
+    const MeterConfiguration &meters;
+    const Language &language;
+    Prompts &prompts;
+    QString historyPath;
+    std::unique_ptr<HistoryStore> store;
+    qint64 viewFrom = 0;
+    qint64 viewTo = 0;
+    QTimer *coalesce = nullptr;
+
+    QLabel *metersLabel = nullptr;
+    QListWidget *meterList = nullptr;
+    QLabel *rangeLabel = nullptr;
+    QComboBox *rangeBox = nullptr;
+    QLabel *fromLabel = nullptr;
+    QDateTimeEdit *fromEdit = nullptr;
+    QLabel *toLabel = nullptr;
+    QDateTimeEdit *toEdit = nullptr;
+    QPushButton *showButton = nullptr;
+    QPushButton *resetButton = nullptr;
+    QPushButton *pngButton = nullptr;
+    QPushButton *csvButton = nullptr;
+    HistoryPlot *historyPlot = nullptr;
+    QLabel *readout = nullptr;
+    QLabel *hint = nullptr;
+};

@@ -1,0 +1,284 @@
+#include "HistoryStore.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <map>
+
+namespace {
+
+// 2024-03-01 00:00:00 UTC, on a bucket boundary.
+constexpr qint64 kT0 = 1709251200000;
+constexpr qint64 kMinute = 60 * 1000;
+constexpr qint64 kHour = 60 * kMinute;
+constexpr qint64 kBucket = HistoryStore::BucketMs;
+
+using Series = QList<QList<HistoryColumn>>;
+
+// Two days of four meters, each every 13 s, random tenths over the whole
+// register range. Meter 2 is silent for two hours (no value, no mark) and
+// meter 3 only marked not answering for one hour, so that some columns are
+// empty and some hold a mark only.
+QList<HistorySample> twoDays()
+{
+    QRandomGenerator random(42);
+    QList<HistorySample> list;
+    for (qint64 t = kT0; t < kT0 + 48 * kHour; t += 13000) {
+        for (int address = 0; address < 4; ++address) {
+            const qint64 at = t + address * 7;
+            if (address == 2 && at >= kT0 + 5 * kHour && at < kT0 + 7 * kHour)
+                continue;
+            std::optional<double> value = random.bounded(-32768, 32768) / 10.0;
+            if ((address == 3 && at >= kT0 + 10 * kHour && at < kT0 + 11 * kHour) || random.bounded(50) == 0)
+                value.reset();
+            list.append({at, address, value});
+        }
+    }
+    return list;
+}
+
+// The columns computed one sample at a time from samples().
+Series bruteForce(const HistoryStore &store, const QList<int> &addresses, qint64 from, qint64 to, int columns)
+{
+    Series result(addresses.size(), QList<HistoryColumn>(columns));
+    for (const HistorySample &s : store.samples(addresses, from, to)) {
+        HistoryColumn &c =
+            result[addresses.indexOf(s.address)][HistoryStore::columnOf(s.msecs, from, to, columns)];
+        if (s.value) {
+            c.min = c.values == 0 ? *s.value : std::min(c.min, *s.value);
+            c.max = c.values == 0 ? *s.value : std::max(c.max, *s.value);
+            ++c.values;
+        } else {
+            c.silent = true;
+        }
+    }
+    return result;
+}
+
+Series columnsOf(const QList<HistorySeries> &series)
+{
+    Series result;
+    for (const HistorySeries &s : series)
+        result.append(s.columns);
+    return result;
+}
+
+} // namespace
+
+class TestHistoryStore : public QObject {
+    Q_OBJECT
+
+private slots:
+    void appendAndReadBack();
+    void openFailsInMissingDirectory();
+    void reduceGivesTrueMinMax_data();
+    void reduceGivesTrueMinMax();
+    void longRangeReadsBuckets();
+    void exportsCsv();
+    void purgesOlderRowsInChunks();
+
+private:
+    QTemporaryDir dir;
+};
+
+void TestHistoryStore::appendAndReadBack()
+{
+    const QString path = dir.filePath(QStringLiteral("read.db"));
+    {
+        HistoryStore store(path);
+        QVERIFY2(store.isOpen(), qPrintable(store.errorText()));
+        QCOMPARE(store.firstMsecs(), qint64(0));
+        QCOMPARE(store.lastMsecs(), qint64(0));
+        // -500.0 is a reading like any other; a mark is no value at all.
+        const QList<HistorySample> batch{{kT0 + 5, 63, -3276.8},
+                                         {kT0 + 5, 0, 3276.7},
+                                         {kT0, 7, -500.0},
+                                         {kT0 + 9, 7, std::nullopt},
+                                         {kT0 + 12, 7, 0.1}};
+        QVERIFY(store.append(batch));
+        // A sample already recorded is neither doubled nor changed.
+        QVERIFY(store.append({{kT0, 7, 99.9}}));
+    }
+    HistoryStore store(path);
+    const QList<HistorySample> expected{{kT0, 7, -500.0},
+                                        {kT0 + 5, 0, 3276.7},
+                                        {kT0 + 5, 63, -3276.8},
+                                        {kT0 + 9, 7, std::nullopt},
+                                        {kT0 + 12, 7, 0.1}};
+    QCOMPARE(store.samples({0, 7, 63}, kT0, kT0 + 13), expected);
+    QCOMPARE(store.samples({7}, kT0 + 1, kT0 + 12), QList<HistorySample>{expected[3]});
+    QCOMPARE(store.firstMsecs(), kT0);
+    QCOMPARE(store.lastMsecs(), kT0 + 12);
+    const QList<HistorySeries> one = store.reduce({7}, kT0, kT0 + 10 * kBucket, 1);
+    QCOMPARE(one[0].columns[0], (HistoryColumn{-500.0, 0.1, 2, true}));
+}
+
+void TestHistoryStore::openFailsInMissingDirectory()
+{
+    QFile blocker(dir.filePath(QStringLiteral("plain-file")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    HistoryStore store(blocker.fileName() + QStringLiteral("/history.db"));
+    QVERIFY(!store.isOpen());
+    QVERIFY(!store.errorText().isEmpty());
+    QVERIFY(!store.append({{kT0, 1, 1.0}}));
+}
+
+void TestHistoryStore::reduceGivesTrueMinMax_data()
+{
+    QTest::addColumn<qint64>("from");
+    QTest::addColumn<qint64>("to");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<bool>("coarse");
+    // Around meter 2's silence and meter 3's marks: empty and mark-only columns.
+    QTest::newRow("rows, 5 to 12 h") << kT0 + 5 * kHour << kT0 + 12 * kHour << 400 << false;
+    QTest::newRow("rows, odd edges") << kT0 + 4 * kHour + 1234 << kT0 + 11 * kHour + 777 << 333 << false;
+    QTest::newRow("buckets, two days") << kT0 << kT0 + 48 * kHour << 100 << true;
+    QTest::newRow("buckets, odd edges") << kT0 - 7 * kMinute - 13 << kT0 + 47 * kHour + 123457 << 37 << true;
+    QTest::newRow("one bucket a column")
+        << kT0 + 3 * kMinute << kT0 + 3 * kMinute + 144 * kBucket << 144 << true;
+}
+
+void TestHistoryStore::reduceGivesTrueMinMax()
+{
+    QFETCH(qint64, from);
+    QFETCH(qint64, to);
+    QFETCH(int, columns);
+    QFETCH(bool, coarse);
+    const QString path = dir.filePath(QStringLiteral("reduce.db"));
+    HistoryStore store(path);
+    if (store.lastMsecs() == 0) {
+        // Small batches as the recorder writes them, so that buckets are
+        // merged across transactions, some starting with a mark.
+        const QList<HistorySample> all = twoDays();
+        for (qsizetype i = 0; i < all.size(); i += 37)
+            QVERIFY(store.append(all.mid(i, 37)));
+    }
+    QCOMPARE(coarse, to - from >= kBucket * columns);
+
+    const QList<int> addresses{3, 0, 2};
+    const Series expected = bruteForce(store, addresses, from, to, columns);
+    const QList<HistorySeries> reduced = store.reduce(addresses, from, to, columns);
+    QCOMPARE(reduced.size(), addresses.size());
+    for (int i = 0; i < addresses.size(); ++i)
+        QCOMPARE(reduced[i].address, addresses[i]);
+    QCOMPARE(columnsOf(reduced), expected);
+
+    if (!coarse) {
+        auto isEmpty = [](const HistoryColumn &c) { return c.values == 0 && !c.silent; };
+        auto marksOnly = [](const HistoryColumn &c) { return c.values == 0 && c.silent; };
+        QVERIFY(std::any_of(expected[2].begin(), expected[2].end(), isEmpty));
+        QVERIFY(std::any_of(expected[0].begin(), expected[0].end(), marksOnly));
+    }
+}
+
+void TestHistoryStore::longRangeReadsBuckets()
+{
+    // Rows deleted behind the store's back from inside one bucket: a range
+    // long enough for the bucket table still counts them, a short one not.
+    const QString path = dir.filePath(QStringLiteral("coarse.db"));
+    HistoryStore store(path);
+    QList<HistorySample> batch;
+    for (qint64 t = kT0; t < kT0 + 4 * kHour; t += 10000)
+        batch.append({t, 1, double(t % 1000)});
+    QVERIFY(store.append(batch));
+    {
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        raw.setDatabaseName(path);
+        QVERIFY(raw.open());
+        QSqlQuery del(raw);
+        QVERIFY(del.exec(QStringLiteral("DELETE FROM sample WHERE key >= %1 AND key < %2")
+                             .arg((kT0 + kHour) * 64)
+                             .arg((kT0 + kHour + kMinute) * 64)));
+        QCOMPARE(del.numRowsAffected(), 6);
+        raw.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    const int all = int(batch.size());
+    QCOMPARE(store.reduce({1}, kT0, kT0 + 4 * kHour, 4)[0].columns[1].values, 360);
+    QCOMPARE(store.samples({1}, kT0, kT0 + 4 * kHour).size(), qsizetype(all - 6));
+    QCOMPARE(store.reduce({1}, kT0 + kHour, kT0 + 2 * kHour, 60)[0].columns[0].values, 0);
+}
+
+void TestHistoryStore::exportsCsv()
+{
+    HistoryStore store(dir.filePath(QStringLiteral("csv.db")));
+    QVERIFY(store.append({{kT0, 1, 12.5},
+                          {kT0, 5, -0.5},
+                          {kT0, 9, 1.0}, // not exported
+                          {kT0 + 1500, 5, -500.0},
+                          {kT0 + 2000, 9, 2.0}, // no row: only an unexported meter
+                          {kT0 + 3001, 1, std::nullopt},
+                          {kT0 + 3001, 5, 3276.7}}));
+    const QString file = dir.filePath(QStringLiteral("out.csv"));
+    QString error;
+    QVERIFY2(store.exportCsv(file, {5, 1}, kT0, kT0 + 4000, &error), qPrintable(error));
+
+    QFile csv(file);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QByteArray text = csv.readAll();
+    QVERIFY(text.endsWith("\r\n"));
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeLast();
+    for (QByteArray &line : lines) {
+        QVERIFY(line.endsWith('\r'));
+        line.chop(1);
+    }
+    const QList<QList<QByteArray>> expected{
+        {"time", "5#", "1#"}, {"", "-0.5", "12.5"}, {"", "-500.0", ""}, {"", "3276.7", ""}};
+    const QList<qint64> times{kT0, kT0 + 1500, kT0 + 3001};
+    QCOMPARE(lines.size(), expected.size());
+    for (int i = 0; i < lines.size(); ++i) {
+        QList<QByteArray> cells = lines[i].split(',');
+        if (i > 0) {
+            const QDateTime when = QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODateWithMs);
+            QVERIFY2(when.isValid(), cells[0].constData());
+            QCOMPARE(when.toMSecsSinceEpoch(), times[i - 1]);
+            cells[0].clear();
+        }
+        QCOMPARE(cells, expected[i]);
+    }
+
+    QVERIFY(!store.exportCsv(dir.filePath(QStringLiteral("missing/out.csv")), {1}, kT0, kT0 + 1, &error));
+    QVERIFY(!error.isEmpty());
+}
+
+void TestHistoryStore::purgesOlderRowsInChunks()
+{
+    HistoryStore store(dir.filePath(QStringLiteral("purge.db")));
+    QList<HistorySample> batch;
+    for (qint64 t = kT0; t < kT0 + 3 * kHour; t += 5000)
+        for (int address : {4, 40})
+            batch.append({t + address, address, (t / 5000 % 200) / 10.0});
+    QVERIFY(store.append(batch));
+
+    // The cut falls inside a bucket: only the whole buckets before it go.
+    const qint64 cut = kT0 + kHour + kBucket / 2;
+    const qint64 keepFrom = kT0 + kHour;
+    const QList<HistorySample> kept = store.samples({4, 40}, keepFrom, kT0 + 3 * kHour);
+    const qsizetype older = batch.size() - kept.size();
+    QCOMPARE(older, qsizetype(2 * 720));
+
+    qsizetype purged = 0;
+    int chunks = 0;
+    for (int rows; (rows = store.purgeBefore(cut, 250)) > 0; ++chunks) {
+        QVERIFY(rows <= 250);
+        purged += rows;
+        // Between chunks a bucket may have lost some rows; reductions stay exact.
+        const Series expected = bruteForce(store, {4, 40}, kT0, kT0 + 3 * kHour, 6);
+        QCOMPARE(columnsOf(store.reduce({4, 40}, kT0, kT0 + 3 * kHour, 6)), expected);
+    }
+    QCOMPARE(chunks, 6);
+    QCOMPARE(purged, older);
+    QCOMPARE(store.firstMsecs(), keepFrom + 4);
+    QCOMPARE(store.samples({4, 40}, 0, kT0 + 4 * kHour), kept);
+    QCOMPARE(store.purgeBefore(cut, 250), 0);
+}
+
+QTEST_GUILESS_MAIN(TestHistoryStore)
+#include "tst_historystore.moc"
