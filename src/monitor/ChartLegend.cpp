@@ -12,7 +12,9 @@ namespace {
 
 constexpr int kSwatchSize = 12;
 
-QIcon swatch(const QColor &colour, qreal ratio)
+} // namespace
+
+QIcon ChartLegend::swatch(const QColor &colour, qreal ratio)
 {
     QPixmap pixmap(QSize(kSwatchSize, kSwatchSize) * ratio);
     pixmap.setDevicePixelRatio(ratio);
@@ -22,8 +24,6 @@ QIcon swatch(const QColor &colour, qreal ratio)
     painter.drawRect(0, 0, kSwatchSize - 1, kSwatchSize - 1);
     return QIcon(pixmap);
 }
-
-} // namespace
 
 ChartLegend::ChartLegend(const LiveValueTable &table, const Language &lang, QWidget *parent)
     : QListWidget(parent), values(table), language(lang)

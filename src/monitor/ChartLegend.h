@@ -23,6 +23,8 @@ public:
     QList<int> addresses() const { return meters; }
     QString rowText(int curve) const;
     QColor rowColour(int curve) const;
+    // A small square of the colour with a black edge, as the rows show it.
+    static QIcon swatch(const QColor &colour, qreal devicePixelRatio);
 
 private:
     void refreshMeter(int address);

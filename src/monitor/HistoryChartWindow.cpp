@@ -1,5 +1,6 @@
 #include "HistoryChartWindow.h"
 
+#include "ChartLegend.h"
 #include "HistoryPlot.h"
 #include "HistoryStore.h"
 #include "HistoryTexts.h"
@@ -15,7 +16,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -28,16 +28,6 @@ constexpr int kTickedAtStart = 8;
 constexpr qint64 kHourMs = 3600 * 1000;
 constexpr qint64 kDayMs = 24 * kHourMs;
 constexpr int kCoalesceMs = 30;
-
-QIcon swatch(const QColor &colour)
-{
-    QPixmap pixmap(12, 12);
-    pixmap.fill(colour);
-    QPainter painter(&pixmap);
-    painter.setPen(Qt::black);
-    painter.drawRect(0, 0, 11, 11);
-    return QIcon(pixmap);
-}
 
 } // namespace
 
@@ -172,7 +162,7 @@ void HistoryChartWindow::fillMeters()
         item->setData(Qt::UserRole, a);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(a - first < kTickedAtStart ? Qt::Checked : Qt::Unchecked);
-        item->setIcon(swatch(RealtimeChart::defaultLineColour(a - first)));
+        item->setIcon(ChartLegend::swatch(RealtimeChart::defaultLineColour(a - first), devicePixelRatioF()));
     }
 }
 

@@ -3,16 +3,21 @@
 // xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb shoot_screens OUTDIR LANG
 // It writes OUTDIR/panels-5-LANG.png, panels-64-LANG.png, parameters-LANG.png,
 // chart-LANG.png, chart-settings-LANG.png, chart-range-LANG.png, wizard-1-LANG.png,
-// wizard-2-LANG.png, manager-LANG.png and meter-info-LANG.png (LANG zh or en).
-// A third argument takes one scene only (panels-5, panels-64, chart, register).
+// wizard-2-LANG.png, manager-LANG.png, meter-info-LANG.png, statistics-LANG.png,
+// traffic-LANG.png and history-LANG.png (LANG zh or en). A third argument
+// takes one scene only (panels-5, panels-64, chart, register, diagnostics).
 #include "FrameTestSupport.h"
 
 #include "CQuorvaneView.h"
 #include "CommandIds.h"
+#include "HistoryChartWindow.h"
+#include "HistoryStore.h"
+#include "LineStatisticsWindow.h"
 #include "MeterManager.h"
 #include "MeterSimProcess.h"
 #include "MonitoringPanel.h"
 #include "PvSvPanel.h"
+#include "TrafficMonitorWindow.h"
 #include "StoreFixtures.h"
 
 #include <QComboBox>
@@ -21,12 +26,14 @@
 #include <QTreeWidget>
 #include <QWizard>
 
+#include <cmath>
+
 #include <cstdio>
 
 namespace {
 
 struct Scene {
-    enum Kind { Panels, PanelsAndParameters, Chart, Register };
+    enum Kind { Panels, PanelsAndParameters, Chart, Register, Diagnostics };
     QString name;
     int first;
     int last;
@@ -122,6 +129,53 @@ void shootRegister(CMainFrame *frame, const QString &outDir, const QString &suff
                [manager] { manager->editMeter(); });
 }
 
+// A day of recorded values of meters 1..5 before the program starts, one
+// every 12 s each, meter 4 silent for the last two hours.
+void fillHistory(const QString &path)
+{
+    HistoryStore store(path);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    constexpr qint64 kDayMs = 24 * 3600 * 1000;
+    QList<HistorySample> batch;
+    for (qint64 t = now - kDayMs; t < now - 60000; t += 12000) {
+        for (int a = 1; a <= 5; ++a) {
+            const double hours = double(t - now) / 3600000.0;
+            std::optional<double> value =
+                std::round((a * 15.0 - 20.0 + (8.0 + a) * std::sin(hours * (0.4 + 0.1 * a) + a)) * 10.0) /
+                10.0;
+            if (a == 4 && t > now - 2 * 3600000)
+                value.reset();
+            batch.append({t + a * 40, a, value});
+        }
+        if (batch.size() > 5000) {
+            store.append(batch);
+            batch.clear();
+        }
+    }
+    store.append(batch);
+}
+
+// The line statistics, the traffic monitor and the history chart of the last
+// day.
+void shootDiagnostics(CMainFrame *frame, const QString &outDir, const QString &suffix)
+{
+    // A few rounds of the line first, so that the counts say something.
+    QTest::qWait(6000);
+    frame->onCommand(CommandId::LineStatistics);
+    frame->lineStatistics()->resize(1240, 260);
+    QTest::qWait(300);
+    frame->lineStatistics()->grab().save(QStringLiteral("%1/statistics-%2.png").arg(outDir, suffix));
+    frame->onCommand(CommandId::TrafficMonitor);
+    frame->trafficMonitor()->resize(900, 420);
+    QTest::qWait(4000);
+    frame->trafficMonitor()->grab().save(QStringLiteral("%1/traffic-%2.png").arg(outDir, suffix));
+    frame->onCommand(CommandId::HistoryChart);
+    HistoryChartWindow *history = frame->historyChart();
+    history->chooseRange(HistoryChartWindow::LastDay);
+    QTest::qWait(800);
+    history->grab().save(QStringLiteral("%1/history-%2.png").arg(outDir, suffix));
+}
+
 bool shoot(const Scene &scene, const QString &outDir, int language)
 {
     const QString suffix = language ? QStringLiteral("en") : QStringLiteral("zh");
@@ -137,6 +191,8 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
     QFile::setPermissions(fixture.home.filePath(QStringLiteral("qlvmdata.db")),
                           QFile::ReadOwner | QFile::WriteOwner);
     fillRegister(fixture.home.filePath(QStringLiteral("qlvmdata.db")), language, count);
+    if (scene.kind == Scene::Diagnostics)
+        fillHistory(fixture.home.filePath(QStringLiteral("qlvmhist.db")));
 
     MeterSimProcess sim;
     QStringList options{QStringLiteral("--data-dir"), fixture.home.path(), QStringLiteral("--addresses"),
@@ -147,13 +203,15 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
     }
     CMainFrame *frame = fixture.start();
     frame->setGeometry(0, 0, 1024, 720);
-    if (scene.kind == Scene::Chart || scene.kind == Scene::Register) {
+    if (scene.kind == Scene::Chart || scene.kind == Scene::Register || scene.kind == Scene::Diagnostics) {
         // Every meter answered once before the first set.
         QTest::qWait(3000);
         if (scene.kind == Scene::Chart)
             shootChart(frame, outDir, suffix);
-        else
+        else if (scene.kind == Scene::Register)
             shootRegister(frame, outDir, suffix);
+        else
+            shootDiagnostics(frame, outDir, suffix);
         fixture.application.reset();
         sim.stop();
         return true;
@@ -207,6 +265,11 @@ int main(int argc, char *argv[])
          Scene::Panels},
         {QStringLiteral("chart"), 1, 5, {QStringLiteral("--silent"), QStringLiteral("4")}, Scene::Chart},
         {QStringLiteral("register"), 1, 5, {}, Scene::Register},
+        {QStringLiteral("diagnostics"),
+         1,
+         5,
+         {QStringLiteral("--silent"), QStringLiteral("4"), QStringLiteral("--bad-crc"), QStringLiteral("5")},
+         Scene::Diagnostics},
     };
     for (const Scene &scene : scenes)
         if ((only.isEmpty() || scene.name == only) && !shoot(scene, outDir, language))
