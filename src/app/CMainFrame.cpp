@@ -230,6 +230,7 @@ void CMainFrame::showHistoryChart()
         const QString path =
             QDir(DataDirectory::path()).filePath(QString::fromLatin1(HistoryRecorder::FileName));
         historyWindow = new HistoryChartWindow(path, configuration, lang, prompter, this);
+        historyWindow->setRecorder(application.history());
     }
     bringUp(historyWindow);
     // Up to now: the last hour is the last hour of this moment.

@@ -2,6 +2,7 @@
 
 #include "ChartLegend.h"
 #include "HistoryPlot.h"
+#include "HistoryRecorder.h"
 #include "HistoryStore.h"
 #include "HistoryTexts.h"
 #include "Language.h"
@@ -9,6 +10,7 @@
 #include "Prompts.h"
 #include "RealtimeChart.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
@@ -83,6 +85,9 @@ void HistoryChartWindow::buildWindow()
     pngButton->setObjectName(QStringLiteral("pngButton"));
     csvButton = new QPushButton(this);
     csvButton->setObjectName(QStringLiteral("csvButton"));
+    recordBox = new QCheckBox(this);
+    recordBox->setObjectName(QStringLiteral("recordBox"));
+    recordBox->hide();
     historyPlot = new HistoryPlot(this);
     readout = new QLabel(this);
     readout->setObjectName(QStringLiteral("readout"));
@@ -103,6 +108,8 @@ void HistoryChartWindow::buildWindow()
     side->addWidget(resetButton);
     side->addWidget(pngButton);
     side->addWidget(csvButton);
+    side->addSpacing(12);
+    side->addWidget(recordBox);
     auto *main = new QVBoxLayout;
     main->addWidget(historyPlot, 1);
     main->addWidget(readout);
@@ -122,6 +129,10 @@ void HistoryChartWindow::buildWindow()
     connect(resetButton, &QPushButton::clicked, this, &HistoryChartWindow::showChosen);
     connect(pngButton, &QPushButton::clicked, this, &HistoryChartWindow::askPng);
     connect(csvButton, &QPushButton::clicked, this, &HistoryChartWindow::askCsv);
+    connect(recordBox, &QCheckBox::toggled, this, [this](bool on) {
+        if (historyRecorder && historyRecorder->enabled() != on)
+            historyRecorder->setEnabled(on);
+    });
     connect(meterList, &QListWidget::itemChanged, this, [this] { showSpan(viewFrom, viewTo); });
     connect(historyPlot, &HistoryPlot::viewChanged, this, &HistoryChartWindow::showSpan);
     connect(historyPlot, &HistoryPlot::resetRequested, this, &HistoryChartWindow::showChosen);
@@ -145,6 +156,7 @@ void HistoryChartWindow::retranslate()
     resetButton->setText(kHistoryResetZoom.text(lang));
     pngButton->setText(kHistoryExportPng.text(lang));
     csvButton->setText(kHistoryExportCsv.text(lang));
+    recordBox->setText(kHistoryRecord.text(lang));
     hint->setText(kHistoryHint.text(lang));
     historyPlot->setNoDataText(kHistoryNoData.text(lang));
     historyPlot->setAccessibleName(kHistoryTitle.text(lang));
@@ -164,6 +176,14 @@ void HistoryChartWindow::fillMeters()
         item->setCheckState(a - first < kTickedAtStart ? Qt::Checked : Qt::Unchecked);
         item->setIcon(ChartLegend::swatch(RealtimeChart::defaultLineColour(a - first), devicePixelRatioF()));
     }
+}
+
+void HistoryChartWindow::setRecorder(HistoryRecorder *recorder)
+{
+    historyRecorder = recorder;
+    recordBox->setVisible(recorder != nullptr);
+    if (recorder)
+        recordBox->setChecked(recorder->enabled());
 }
 
 QList<int> HistoryChartWindow::chosenMeters() const

@@ -5,10 +5,12 @@
 #include <memory>
 
 class HistoryPlot;
+class HistoryRecorder;
 class HistoryStore;
 class Language;
 class MeterConfiguration;
 class Prompts;
+class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
 class QLabel;
@@ -33,6 +35,9 @@ public:
     ~HistoryChartWindow() override;
 
     bool storeOpen() const;
+    // The recorder whose switch the window offers ("Record values"); none
+    // hides the switch.
+    void setRecorder(HistoryRecorder *recorder);
     // The ticked meters, in address order.
     QList<int> chosenMeters() const;
     void chooseRange(Range range);
@@ -77,6 +82,8 @@ private:
     QPushButton *resetButton = nullptr;
     QPushButton *pngButton = nullptr;
     QPushButton *csvButton = nullptr;
+    QCheckBox *recordBox = nullptr;
+    HistoryRecorder *historyRecorder = nullptr;
     HistoryPlot *historyPlot = nullptr;
     QLabel *readout = nullptr;
     QLabel *hint = nullptr;

@@ -18,6 +18,8 @@ inline constexpr BiText kHistoryShow{"显示", "Show"};
 inline constexpr BiText kHistoryResetZoom{"还原", "Reset zoom"};
 inline constexpr BiText kHistoryExportPng{"导出图片…", "Export PNG…"};
 inline constexpr BiText kHistoryExportCsv{"导出 CSV…", "Export CSV…"};
+// The switch of the recording, kept in the settings file.
+inline constexpr BiText kHistoryRecord{"记录数值", "Record values"};
 inline constexpr BiText kHistoryPngFilter{"PNG 图片 (*.png)", "PNG images (*.png)"};
 inline constexpr BiText kHistoryCsvFilter{"CSV 文件 (*.csv)", "CSV files (*.csv)"};
 // How to use the plot, shown below it.

@@ -1,9 +1,14 @@
 #include "HistoryChartWindow.h"
 #include "HistoryPlot.h"
+#include "HistoryRecorder.h"
 #include "HistoryStore.h"
 #include "Language.h"
 #include "MeterConfiguration.h"
+#include "LiveValueTable.h"
 #include "RecordingPrompts.h"
+#include "SettingsFile.h"
+
+#include <QCheckBox>
 
 #include <QFile>
 #include <QImage>
@@ -119,6 +124,24 @@ private slots:
         QTest::mouseRelease(plot, Qt::LeftButton, {}, a);
         QVERIFY(asked.count() >= 1);
         QVERIFY(asked.last().at(0).toLongLong() > before);
+    }
+
+    void the_window_switches_the_recording()
+    {
+        LiveValueTable live;
+        HistoryRecorder recorder(live, dir.path());
+        QVERIFY(recorder.start());
+        HistoryChartWindow window(path(), meters, lang, prompts);
+        auto *box = window.findChild<QCheckBox *>(QStringLiteral("recordBox"));
+        QVERIFY(box->isHidden());
+        window.setRecorder(&recorder);
+        QVERIFY(!box->isHidden());
+        QVERIFY(box->isChecked());
+        box->setChecked(false);
+        QVERIFY(!recorder.enabled());
+        QCOMPARE(SettingsFile(dir.filePath(QStringLiteral("qlvmsys.dll")))
+                     .ReadSetting(QStringLiteral("History"), QStringLiteral("Record")),
+                 QStringLiteral("0"));
     }
 };
 
