@@ -1,31 +1,19 @@
 #include "LineStatisticsWindow.h"
 
+#include "DiagnosticsParts.h"
 #include "DiagnosticsTexts.h"
 #include "Language.h"
 #include "LineStatisticsModel.h"
 #include "Prompts.h"
 
 #include <QClipboard>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
-
-namespace {
-
-QPushButton *button(const char *name, QWidget *parent)
-{
-    auto *b = new QPushButton(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
-} // namespace
 
 LineStatisticsWindow::LineStatisticsWindow(const LiveValueTable &values, const MeterConfiguration &meters,
                                            const Language &lang, Prompts &shownPrompts, QWidget *parent)
@@ -50,9 +38,9 @@ LineStatisticsWindow::LineStatisticsWindow(const LiveValueTable &values, const M
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
-    resetButton = button("resetButton", this);
-    copyButton = button("copyButton", this);
-    saveButton = button("saveButton", this);
+    resetButton = DiagnosticsParts::namedButton("resetButton", this);
+    copyButton = DiagnosticsParts::namedButton("copyButton", this);
+    saveButton = DiagnosticsParts::namedButton("saveButton", this);
     connect(resetButton, &QPushButton::clicked, this, &LineStatisticsWindow::reset);
     connect(copyButton, &QPushButton::clicked, this, &LineStatisticsWindow::copy);
     connect(saveButton, &QPushButton::clicked, this, &LineStatisticsWindow::save);
@@ -108,19 +96,11 @@ void LineStatisticsWindow::copy()
 void LineStatisticsWindow::save()
 {
     const int lang = language.index();
-    const QString path = QFileDialog::getSaveFileName(this, kStatisticsSave.text(lang), QString(),
-                                                      kStatisticsCsvFilter.text(lang), nullptr,
-                                                      QFileDialog::DontUseNativeDialog);
-    if (!path.isEmpty())
-        saveTo(path);
+    DiagnosticsParts::askAndSave(this, kStatisticsSave.text(lang), kStatisticsCsvFilter.text(lang), csv(),
+                                 prompts, lang);
 }
 
 bool LineStatisticsWindow::saveTo(const QString &path)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text) && file.write(csv().toUtf8()) >= 0 && file.commit())
-        return true;
-    const int lang = language.index();
-    prompts.error(kSaveFailed.text(lang).arg(path, file.errorString()), kSaveFailedCaption.text(lang));
-    return false;
+    return DiagnosticsParts::saveText(path, csv(), prompts, language.index());
 }

@@ -1,5 +1,6 @@
 #include "TrafficMonitorWindow.h"
 
+#include "DiagnosticsParts.h"
 #include "DiagnosticsTexts.h"
 #include "Language.h"
 #include "MeterLine.h"
@@ -7,28 +8,15 @@
 #include "TrafficLog.h"
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
-
-namespace {
-
-QPushButton *button(const char *name, QWidget *parent)
-{
-    auto *b = new QPushButton(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
-} // namespace
 
 TrafficMonitorWindow::TrafficMonitorWindow(MeterLine &meterLine, const Language &lang, Prompts &shownPrompts,
                                            QWidget *parent)
@@ -70,13 +58,13 @@ TrafficMonitorWindow::TrafficMonitorWindow(MeterLine &meterLine, const Language 
         meterFilter->addItem(QString::asprintf("%d#", address), address);
     connect(meterFilter, &QComboBox::currentIndexChanged, this, &TrafficMonitorWindow::filterMeter);
 
-    pauseButton = button("pauseButton", this);
+    pauseButton = DiagnosticsParts::namedButton("pauseButton", this);
     pauseButton->setCheckable(true);
     connect(pauseButton, &QPushButton::toggled, this,
             [this](bool paused) { follow(!paused && isVisible()); });
-    clearButton = button("clearButton", this);
+    clearButton = DiagnosticsParts::namedButton("clearButton", this);
     connect(clearButton, &QPushButton::clicked, lines, &TrafficLog::clear);
-    saveButton = button("saveButton", this);
+    saveButton = DiagnosticsParts::namedButton("saveButton", this);
     connect(saveButton, &QPushButton::clicked, this, &TrafficMonitorWindow::save);
 
     auto *controls = new QHBoxLayout;
@@ -160,20 +148,11 @@ QString TrafficMonitorWindow::text() const
 void TrafficMonitorWindow::save()
 {
     const int lang = language.index();
-    const QString path =
-        QFileDialog::getSaveFileName(this, kTrafficSave.text(lang), QString(), kTrafficTextFilter.text(lang),
-                                     nullptr, QFileDialog::DontUseNativeDialog);
-    if (!path.isEmpty())
-        saveTo(path);
+    DiagnosticsParts::askAndSave(this, kTrafficSave.text(lang), kTrafficTextFilter.text(lang), text(),
+                                 prompts, lang);
 }
 
 bool TrafficMonitorWindow::saveTo(const QString &path)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text) && file.write(text().toUtf8()) >= 0 &&
-        file.commit())
-        return true;
-    const int lang = language.index();
-    prompts.error(kSaveFailed.text(lang).arg(path, file.errorString()), kSaveFailedCaption.text(lang));
-    return false;
+    return DiagnosticsParts::saveText(path, text(), prompts, language.index());
 }

@@ -230,6 +230,16 @@ bool HistoryStore::append(const QList<HistorySample> &batch)
     return true;
 }
 
+bool HistoryStore::selectSamples(QSqlQuery &query, const QList<int> &meters, qint64 fromMs, qint64 toMs)
+{
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT key, tenths FROM sample WHERE key >= ? AND key < ? AND ") +
+                  keyFilter(meters) + QStringLiteral(" ORDER BY key"));
+    query.bindValue(0, keyOf(fromMs, 0));
+    query.bindValue(1, keyOf(toMs, 0));
+    return query.exec();
+}
+
 QList<HistorySample> HistoryStore::samples(const QList<int> &addresses, qint64 fromMs, qint64 toMs) const
 {
     QList<HistorySample> result;
@@ -237,12 +247,7 @@ QList<HistorySample> HistoryStore::samples(const QList<int> &addresses, qint64 f
     if (!open || meters.isEmpty() || toMs <= fromMs)
         return result;
     QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT key, tenths FROM sample WHERE key >= ? AND key < ? AND ") +
-                  keyFilter(meters) + QStringLiteral(" ORDER BY key"));
-    query.bindValue(0, keyOf(fromMs, 0));
-    query.bindValue(1, keyOf(toMs, 0));
-    if (!query.exec()) {
+    if (!selectSamples(query, meters, fromMs, toMs)) {
         error = query.lastError().text();
         return result;
     }
@@ -370,12 +375,7 @@ bool HistoryStore::exportCsv(const QString &file, const QList<int> &addresses, q
 
     if (!meters.isEmpty() && toMs > fromMs) {
         QSqlQuery query(db);
-        query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT key, tenths FROM sample WHERE key >= ? AND key < ? AND ") +
-                      keyFilter(meters) + QStringLiteral(" ORDER BY key"));
-        query.bindValue(0, keyOf(fromMs, 0));
-        query.bindValue(1, keyOf(toMs, 0));
-        if (!query.exec())
+        if (!selectSamples(query, meters, fromMs, toMs))
             return failed(query.lastError().text());
 
         std::vector<int> columnOfAddress(AddressCount, -1);

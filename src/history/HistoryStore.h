@@ -76,6 +76,9 @@ private:
     bool fail(const QSqlQuery &query);
     bool fail(const QString &text);
     qint64 firstOrLastKey(const char *aggregate) const;
+    // Runs the query of the samples of `meters` in [fromMs, toMs), in key
+    // order, on `query`.
+    static bool selectSamples(QSqlQuery &query, const QList<int> &meters, qint64 fromMs, qint64 toMs);
 
     QString connection;
     mutable QSqlDatabase db; // a handle; reads open a snapshot transaction

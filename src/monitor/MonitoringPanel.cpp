@@ -183,9 +183,7 @@ void MonitoringPanel::open(double lowerLimit, double upperLimit)
     // A fresh tree: nothing ticked from the last time.
     tree->clear();
     fillTree();
-    for (QWidget *input : {static_cast<QWidget *>(intervalUnit), static_cast<QWidget *>(intervalNumber),
-                           static_cast<QWidget *>(tree), static_cast<QWidget *>(chartOption)})
-        input->setEnabled(true);
+    setInputsEnabled(true);
     chartLegend->setCurves({}, {});
     if (parentWidget())
         setGeometry(parentWidget()->rect());
@@ -364,10 +362,14 @@ void MonitoringPanel::startOrPause()
         startText = StartText::Pause;
     }
     startButton->setText((wasRunning ? kContinue : kPause).text(lang));
-    for (QWidget *input : {static_cast<QWidget *>(intervalUnit), static_cast<QWidget *>(intervalNumber),
-                           static_cast<QWidget *>(tree), static_cast<QWidget *>(chartOption)})
-        input->setEnabled(wasRunning);
+    setInputsEnabled(wasRunning);
     plotting = !wasRunning;
+}
+
+void MonitoringPanel::setInputsEnabled(bool enabled)
+{
+    for (QWidget *input : std::initializer_list<QWidget *>{intervalUnit, intervalNumber, tree, chartOption})
+        input->setEnabled(enabled);
 }
 
 double MonitoringPanel::chartValue(const LiveValueTable &table, int address)

@@ -89,6 +89,9 @@ private:
     void fillIntervalNumbers();
     bool readWatchList();
     void startOrPause();
+    // The unit and number boxes, the tree and the chart settings button:
+    // locked while plotting.
+    void setInputsEnabled(bool enabled);
     void feed();
     void openChartSettings();
     void goBack();

@@ -159,9 +159,7 @@ void CQuorvaneView::chooseBackground()
 void CQuorvaneView::showMeterManager()
 {
     monitor->close();
-    for (PvSvPanel *panel : panels)
-        if (panel)
-            panel->hide();
+    hidePanels();
     if (!manager) {
         manager = new MeterManager(language, prompts, this);
         // Back leaves the bare background.
@@ -171,6 +169,13 @@ void CQuorvaneView::showMeterManager()
     manager->show();
     manager->raise();
     shown = Surface::MeterManager;
+}
+
+void CQuorvaneView::hidePanels()
+{
+    for (PvSvPanel *panel : panels)
+        if (panel)
+            panel->hide();
 }
 
 void CQuorvaneView::hideMeterManager()
@@ -206,9 +211,7 @@ void CQuorvaneView::showMeterPanel()
 void CQuorvaneView::showRealtimeChart()
 {
     hideMeterManager();
-    for (PvSvPanel *panel : panels)
-        if (panel)
-            panel->hide();
+    hidePanels();
     shown = Surface::MonitoringPanel;
     // Shown twice, the panel goes on as it is.
     if (!monitor->isOpen())

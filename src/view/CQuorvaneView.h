@@ -82,6 +82,8 @@ private:
     void showMeterPanel();
     void showMeterManager();
     void hideMeterManager();
+    // Hides the value panels; they stay made and keep refreshing.
+    void hidePanels();
     void showRealtimeChart();
     void editChartRange();
     void followChartLimits(double lower, double upper);

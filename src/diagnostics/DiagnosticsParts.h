@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+class Prompts;
+class QPushButton;
+class QWidget;
+
+// Small pieces both diagnostic windows use.
+namespace DiagnosticsParts {
+
+// A push button with the object name that tests and screen readers find it by.
+QPushButton *namedButton(const char *name, QWidget *parent);
+
+// Asks where to save (`title`, `filter`) and writes `text` there as UTF-8,
+// whole or not at all; a file that cannot be written is told with the
+// reason. Nothing happens when the operator cancels.
+void askAndSave(QWidget *parent, const QString &title, const QString &filter, const QString &text,
+                Prompts &prompts, int language);
+// Writes `text` to `path` as askAndSave does; false when it could not.
+bool saveText(const QString &path, const QString &text, Prompts &prompts, int language);
+
+} // namespace DiagnosticsParts
