@@ -127,8 +127,14 @@ void CMETERSET2::reset()
 
 bool CMETERSET2::validatePage()
 {
-    meterType = typeList->currentIndex() + 1;
-    channels = channelList->currentIndex() + 1;
-    samplingTime = kLowestSampling + kSamplingStep * samplingList->currentIndex();
+    // A list with no entry for its preset (a type above the supplied ones, a
+    // channel count above the type's, an unreadable system database) keeps
+    // the preset: the lists cannot be operated, so nothing was chosen.
+    if (typeList->currentIndex() >= 0)
+        meterType = typeList->currentIndex() + 1;
+    if (channelList->currentIndex() >= 0)
+        channels = channelList->currentIndex() + 1;
+    if (samplingList->currentIndex() >= 0)
+        samplingTime = kLowestSampling + kSamplingStep * samplingList->currentIndex();
     return true;
 }

@@ -102,18 +102,47 @@ private slots:
         QCOMPARE(wizard->values(), (Values{4, 1, 200, 1, 7, 7, 1}));
     }
 
-    void presets_without_an_entry_select_nothing()
+    void presets_without_an_entry_are_written_back_unchanged_data()
     {
+        QTest::addColumn<Values>("preset");
+        QTest::addColumn<int>("typeIndex");
+        QTest::addColumn<int>("channelIndex");
+        QTest::addColumn<int>("samplingIndex");
         // A missing settings file: type 0, sampling time 0.
-        open({0, 0, 0, 0, 0, 63, 0});
-        QCOMPARE(list("meterTypeList")->currentIndex(), -1);
-        // An unknown name has one channel.
-        QCOMPARE(entries("channelList"), QStringList{"1"});
-        QCOMPARE(list("samplingList")->currentIndex(), -1);
+        QTest::newRow("missing settings: type 0, sampling 0") << Values{0, 0, 0, 1, 3, 3, 1} << -1 << -1 << -1;
+        // Type 4 is the highest supplied one.
+        QTest::newRow("type above the supplied ones") << Values{9, 2, 500, 1, 3, 3, 1} << -1 << -1 << 3;
+        QTest::newRow("channels above the type's") << Values{4, 12, 300, 1, 3, 3, 1} << 3 << -1 << 1;
+    }
+
+    void presets_without_an_entry_are_written_back_unchanged()
+    {
+        QFETCH(Values, preset);
+        QFETCH(int, typeIndex);
+        QFETCH(int, channelIndex);
+        QFETCH(int, samplingIndex);
+        open(preset);
+        QCOMPARE(list("meterTypeList")->currentIndex(), typeIndex);
+        QCOMPARE(list("channelList")->currentIndex(), channelIndex);
+        QCOMPARE(list("samplingList")->currentIndex(), samplingIndex);
         next();
-        QCOMPARE(wizard->typePage().meterType, 0);
-        QCOMPARE(wizard->typePage().channels, 0);
-        QCOMPARE(wizard->typePage().samplingTime, 100);
+        finish();
+        QCOMPARE(wizard->result(), int(QDialog::Accepted));
+        QCOMPARE(wizard->values(), preset);
+    }
+
+    void an_unreadable_system_database_keeps_the_type()
+    {
+        const QTemporaryDir noDatabase;
+        const MeterTypeCatalog empty(prompts, noDatabase.path(), 1);
+        wizard = std::make_unique<CMeterSetWizard>(empty, lang, prompts);
+        const Values preset{3, 2, 400, 1, 5, 5, 1};
+        wizard->preset(preset);
+        wizard->show();
+        QCOMPARE(list("meterTypeList")->currentIndex(), -1);
+        next();
+        finish();
+        QCOMPARE(wizard->values(), preset);
     }
 
     void ranges_keep_two_meters_and_the_changed_end_wins_data()
