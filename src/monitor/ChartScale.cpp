@@ -5,14 +5,17 @@
 namespace ChartScale {
 
 namespace {
-constexpr int kStepsAcross = 11;
 constexpr int kMinorPerDivision = 5;
 constexpr int kLabelOffset = 10;
+// A float carries 24 bits, so a fraction times the height may land a hair
+// below the whole number it stands for; truncation would then draw a value
+// on a grid line one pixel above it.
+constexpr double kWholeSlack = 1e-3;
 } // namespace
 
-int stepFor(int creationWidth)
+int stepFor(int width)
 {
-    return creationWidth / kStepsAcross;
+    return width / kStepsAcross;
 }
 
 int plotHeight(int clientHeight, const Margins &margins)
@@ -50,12 +53,22 @@ double clampToRange(double value, double lower, double upper)
     return value;
 }
 
-int valueToY(double value, double lower, double upper, int plotHeight)
+float heightFraction(double value, double lower, double upper)
 {
     const double range = upper - lower;
     if (!(range > 0.0))
-        return plotHeight;
-    return static_cast<int>(std::trunc((upper - value) / range * plotHeight));
+        return 1.0f;
+    return static_cast<float>((upper - value) / range);
+}
+
+int fractionToY(float fraction, int plotHeight)
+{
+    return static_cast<int>(std::trunc(double(fraction) * plotHeight + kWholeSlack));
+}
+
+int valueToY(double value, double lower, double upper, int plotHeight)
+{
+    return fractionToY(heightFraction(value, lower, upper), plotHeight);
 }
 
 QString labelText(int i, double lower, double upper, int divisions)

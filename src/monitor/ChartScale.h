@@ -9,6 +9,9 @@
 // pixels; the chart widget only paints what these functions compute.
 namespace ChartScale {
 
+// Steps between samples across a chart's width.
+inline constexpr int kStepsAcross = 11;
+
 // The chart's margins around the plot.
 struct Margins {
     int top = 20;
@@ -17,9 +20,9 @@ struct Margins {
     int right = 0;
 };
 
-// Horizontal distance between two consecutive samples for a chart created
-// `creationWidth` pixels wide: eleven steps span it.
-int stepFor(int creationWidth);
+// Horizontal distance between two consecutive samples for a chart `width`
+// pixels wide: eleven steps span it.
+int stepFor(int width);
 
 // Height of the plot inside a client area `clientHeight` pixels tall.
 int plotHeight(int clientHeight, const Margins &margins);
@@ -41,9 +44,18 @@ int minorLineY(int k, int plotHeight, int divisions);
 // number at the lower limit.
 double clampToRange(double value, double lower, double upper);
 
+// Where a value already clamped to the range stands in the plot, as a
+// fraction of its height: 0 at the upper limit, 1 at the lower one. An empty
+// range puts everything at the bottom. The chart keeps its samples in this
+// form, one float each, and draws them at whatever height the plot has.
+float heightFraction(double value, double lower, double upper);
+
+// Picture y of a height fraction in a plot `plotHeight` pixels tall,
+// truncated toward zero once the float's rounding is allowed for.
+int fractionToY(float fraction, int plotHeight);
+
 // Picture y of a value already clamped to the range (the upper limit at 0,
-// the lower one at the plot height), truncated toward zero. An empty range
-// draws everything at the bottom.
+// the lower one at the plot height): its height fraction at this height.
 int valueToY(double value, double lower, double upper, int plotHeight);
 
 // The text of value label `i` (0 at the top, `divisions` at the bottom):

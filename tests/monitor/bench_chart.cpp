@@ -1,6 +1,7 @@
 // The cost of one set of samples on the real-time chart: 64 curves on a
 // chart 1600 pixels wide, measured after 10 and after 100 000 earlier sets to
-// show that the cost does not grow with the history. Run by hand:
+// show that the cost does not grow with the history; then the cost of a
+// resize, which redraws the picture from the kept samples. Run by hand:
 // QT_QPA_PLATFORM=offscreen bench_chart [height [device pixel ratio]]
 #include "BenchTools.h"
 #include "RealtimeChart.h"
@@ -69,5 +70,15 @@ int main(int argc, char *argv[])
     const qint64 cpu = BenchTools::cpuMicroseconds() - cpuStart;
     report("after 100 000 sets:", feed(*chart, 1000, phase));
     std::printf("CPU over the 98 990 sets between: %.3f ms per set\n", cpu / 1000.0 / (100000 - 1010));
+
+    QList<qint64> resizes;
+    QElapsedTimer clock;
+    for (int i = 0; i < 200; ++i) {
+        clock.start();
+        chart->resize(i % 2 ? kWidth : kWidth * 3 / 4, height);
+        resizes << clock.nsecsElapsed();
+    }
+    std::printf("resize between %d and %d wide: median %.3f ms, max %.3f ms\n", kWidth * 3 / 4, kWidth,
+                BenchTools::medianOf(resizes) / 1e6, *std::max_element(resizes.begin(), resizes.end()) / 1e6);
     return 0;
 }
