@@ -2,11 +2,13 @@
 
 #include "HistoryStore.h"
 
-#include <QDateTime>
 #include <QThread>
 #include <QTimer>
 
-HistoryPurger::HistoryPurger(const QString &path, int retentionDays) : path(path), days(retentionDays) {}
+HistoryPurger::HistoryPurger(const QString &path, int retentionDays, std::function<qint64()> now)
+    : path(path), days(retentionDays), clock(std::move(now))
+{
+}
 
 HistoryPurger::~HistoryPurger() = default;
 
@@ -32,7 +34,7 @@ void HistoryPurger::purgeNow()
         emit purged(-1);
         return;
     }
-    const qint64 cut = QDateTime::currentMSecsSinceEpoch() - qint64(days) * 24 * 60 * 60 * 1000;
+    const qint64 cut = clock() - qint64(days) * 24 * 60 * 60 * 1000;
     int total = 0;
     // Pauses between the chunks leave the write lock free for the recording.
     while (!QThread::currentThread()->isInterruptionRequested()) {

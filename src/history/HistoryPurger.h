@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class HistoryStore;
@@ -12,7 +13,8 @@ class QTimer;
 // the samples older than the retention in small chunks, each its own short
 // transaction on its own connection, so the recording connection waits a few
 // milliseconds at most. Made on the GUI thread and moved to the worker thread
-// before start() is invoked there.
+// before start() is invoked there. The cut is taken from the clock given
+// (milliseconds since the epoch), called in the worker thread.
 class HistoryPurger : public QObject {
     Q_OBJECT
 
@@ -21,7 +23,7 @@ public:
     static constexpr int ChunkPauseMs = 10;
     static constexpr int PassIntervalMs = 60 * 60 * 1000;
 
-    HistoryPurger(const QString &path, int retentionDays);
+    HistoryPurger(const QString &path, int retentionDays, std::function<qint64()> clock);
     ~HistoryPurger() override;
 
     // In the worker thread: opens the connection, purges now and every hour.
@@ -37,6 +39,7 @@ signals:
 private:
     QString path;
     int days;
+    std::function<qint64()> clock;
     std::unique_ptr<HistoryStore> store;
     QTimer *timer = nullptr;
 };

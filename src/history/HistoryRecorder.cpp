@@ -9,9 +9,16 @@
 #include <QDateTime>
 #include <QFile>
 
-HistoryRecorder::HistoryRecorder(const LiveValueTable &values, const QString &directory, QObject *parent)
+qint64 HistoryRecorder::systemClock()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+HistoryRecorder::HistoryRecorder(const LiveValueTable &values, const QString &directory, Clock now,
+                                 QObject *parent)
     : QObject(parent), path(directory + QLatin1Char('/') + QLatin1String(FileName)),
-      settingsPath(directory + QLatin1Char('/') + QLatin1String(DataDirectory::SettingsFileName))
+      settingsPath(directory + QLatin1Char('/') + QLatin1String(DataDirectory::SettingsFileName)),
+      clock(now ? std::move(now) : Clock(systemClock))
 {
     const SettingsFile settings(settingsPath);
     on = settings.ReadSetting(Setting::HistoryRecord).trimmed() != QLatin1String("0");
@@ -52,7 +59,7 @@ bool HistoryRecorder::openWriter()
         return true;
     auto store = std::make_unique<HistoryStore>(path);
     if (!store->isOpen()) {
-        error = store->errorText();
+        failure = store->error();
         return false;
     }
     writer = std::move(store);
@@ -63,7 +70,7 @@ void HistoryRecorder::startPurger()
 {
     if (purger)
         return;
-    purger = new HistoryPurger(path, days);
+    purger = new HistoryPurger(path, days, clock);
     purger->moveToThread(&worker);
     connect(&worker, &QThread::started, purger, &HistoryPurger::start);
     connect(&worker, &QThread::finished, purger, &QObject::deleteLater);
@@ -85,7 +92,7 @@ void HistoryRecorder::setEnabled(bool enable)
         if (openWriter())
             startPurger();
         else
-            emit failed(error);
+            emit failed();
     }
 }
 
@@ -105,7 +112,7 @@ void HistoryRecorder::record(int address, std::optional<double> value)
         return;
     // Two values of one meter in one millisecond would share a key; the later
     // one moves on by a millisecond.
-    const qint64 msecs = std::max(QDateTime::currentMSecsSinceEpoch(), lastMsecs[address] + 1);
+    const qint64 msecs = std::max(clock(), lastMsecs[address] + 1);
     lastMsecs[address] = msecs;
     if (buffer.size() >= MaxBuffered)
         buffer.remove(0, MaxBuffered / 10);
@@ -120,13 +127,15 @@ void HistoryRecorder::flush()
     if (buffer.isEmpty() || !writer)
         return;
     if (writer->append(buffer)) {
+        const int values = int(buffer.size());
         buffer.clear();
         failing = false;
+        emit committed(values);
         return;
     }
-    error = writer->errorText();
+    failure = writer->error();
     if (!failing)
-        emit failed(error);
+        emit failed();
     failing = true;
     commitTimer.start();
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class HistoryPurger;
@@ -23,6 +24,10 @@ class LiveValueTable;
 // own thread. Both settings come from the settings file of the directory:
 // History/Record ("0" is off, anything else or missing on) and
 // History/RetentionDays (missing or not a positive number: 90).
+//
+// The time of each value and the retention's cut come from the clock given,
+// the system's by default. The retention worker calls it on its own thread,
+// so a clock given must be safe to call from there.
 class HistoryRecorder : public QObject {
     Q_OBJECT
 
@@ -32,13 +37,17 @@ public:
     static constexpr int CommitIntervalMs = 1000;
     // While commits fail the oldest values beyond this many are dropped.
     static constexpr int MaxBuffered = 100000;
+    // Milliseconds since the epoch, UTC.
+    using Clock = std::function<qint64()>;
+    static qint64 systemClock();
 
-    HistoryRecorder(const LiveValueTable &values, const QString &directory, QObject *parent = nullptr);
+    HistoryRecorder(const LiveValueTable &values, const QString &directory, Clock clock = systemClock,
+                    QObject *parent = nullptr);
     ~HistoryRecorder() override;
 
     // Opens the file when recording is on (it is not created while off) and
-    // starts the retention worker. False with errorText() when the file cannot
-    // be opened, for example in a read-only directory.
+    // starts the retention worker. False with error() when the file cannot be
+    // opened, for example in a read-only directory.
     bool start();
 
     // Switches recording on or off and writes the setting. Off commits what is
@@ -53,17 +62,21 @@ public:
     // Commits what is buffered now; also done on destruction.
     void flush();
 
-    QString errorText() const { return error; }
+    const HistoryError &error() const { return failure; }
+    QString errorText(int language) const { return failure.text(language); }
     QString filePath() const { return path; }
     // The recording connection, for reading on the GUI thread; null before
     // the file is open.
     const HistoryStore *store() const { return writer.get(); }
 
 signals:
-    // A commit failed with this driver text; emitted once until a commit
-    // succeeds again. The values stay buffered (bounded) and the commit is
-    // retried a second later.
-    void failed(const QString &driverText);
+    // A commit failed, or the file did not open when recording was switched
+    // on, for the reason error() holds; emitted once until a commit succeeds
+    // again. The values stay buffered (bounded) and the commit is retried a
+    // second later.
+    void failed();
+    // A commit wrote `values` values: everything buffered until then.
+    void committed(int values);
     // The retention worker ended a pass that deleted `rows` samples.
     void purged(int rows);
 
@@ -78,7 +91,8 @@ private:
     int days = DefaultRetentionDays;
     bool started = false;
     bool failing = false;
-    QString error;
+    Clock clock;
+    HistoryError failure;
     std::unique_ptr<HistoryStore> writer;
     QList<HistorySample> buffer;
     std::array<qint64, 64> lastMsecs{};

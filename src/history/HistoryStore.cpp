@@ -17,6 +17,8 @@ constexpr qint64 B = HistoryStore::BucketMs;
 // A commit waits this long for another connection's write (the retention
 // worker's chunk) before it fails.
 constexpr int kBusyTimeoutMs = 1000;
+// The layout of the tables, in the file's user_version.
+constexpr int kVersion = 1;
 
 QAtomicInteger<quint64> connectionCounter;
 
@@ -102,6 +104,24 @@ void appendTenths(QByteArray &line, qint64 tenths)
     line.append(char('0' + tenths % 10));
 }
 
+// Adds the grouped rows of `query` (group = column * 64 + address, then the
+// smallest and largest tenths, the count of values and of marks) to the
+// series of their meter.
+void mergeGroups(QSqlQuery &query, QList<HistorySeries> &result, int columns)
+{
+    while (query.next()) {
+        const qint64 group = query.value(0).toLongLong();
+        const int address = int(group % HistoryStore::AddressCount);
+        const qint64 column = group / HistoryStore::AddressCount;
+        if (column < 0 || column >= columns)
+            continue;
+        for (HistorySeries &s : result)
+            if (s.address == address)
+                mergeInto(s.columns[column], query.value(1), query.value(2), query.value(3).toLongLong(),
+                          query.value(4).toLongLong() > 0);
+    }
+}
+
 } // namespace
 
 HistoryStore::HistoryStore(const QString &path)
@@ -117,7 +137,12 @@ HistoryStore::HistoryStore(const QString &path)
     QSqlQuery mode(db);
     if (!mode.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !mode.next() ||
         mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
-        fail(mode.lastError().isValid() ? mode.lastError().text() : QStringLiteral("WAL mode refused"));
+        // SQLite answers with the mode it kept when it cannot switch, for
+        // example "memory" for a database that lives in memory only.
+        if (mode.lastError().isValid())
+            fail(mode);
+        else
+            failure = {HistoryError::Reason::WalRefused, QString()};
         return;
     }
     if (!exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
@@ -125,7 +150,7 @@ HistoryStore::HistoryStore(const QString &path)
         !exec(QStringLiteral("CREATE TABLE IF NOT EXISTS bucket(address INTEGER NOT NULL, start INTEGER NOT "
                              "NULL, lo INTEGER, hi INTEGER, n INTEGER NOT NULL, silent INTEGER NOT NULL, "
                              "PRIMARY KEY(address, start)) WITHOUT ROWID")) ||
-        !exec(QStringLiteral("PRAGMA user_version=1")))
+        !markVersion())
         return;
 
     insertSample = QSqlQuery(db);
@@ -164,15 +189,35 @@ bool HistoryStore::exec(const QString &sql)
     return query.exec(sql) || fail(query);
 }
 
-bool HistoryStore::fail(const QSqlQuery &query)
+// Written only into a new file: opening a file to read it must not wait for
+// another connection's write.
+bool HistoryStore::markVersion()
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return fail(query);
+    return query.value(0).toInt() == kVersion || exec(QStringLiteral("PRAGMA user_version=%1").arg(kVersion));
+}
+
+bool HistoryStore::fail(const QSqlQuery &query) const
 {
     return fail(query.lastError().text());
 }
 
-bool HistoryStore::fail(const QString &text)
+bool HistoryStore::fail(const QString &systemText) const
 {
-    error = text;
+    failure = {HistoryError::Reason::System, systemText};
     return false;
+}
+
+bool HistoryStore::run(QSqlQuery &query, const QString &sql, const QList<QVariant> &values) const
+{
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return fail(query);
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values[i]);
+    return query.exec() || fail(query);
 }
 
 bool HistoryStore::append(const QList<HistorySample> &batch)
@@ -248,7 +293,7 @@ QList<HistorySample> HistoryStore::samples(const QList<int> &addresses, qint64 f
         return result;
     QSqlQuery query(db);
     if (!selectSamples(query, meters, fromMs, toMs)) {
-        error = query.lastError().text();
+        fail(query);
         return result;
     }
     while (query.next()) {
@@ -256,6 +301,11 @@ QList<HistorySample> HistoryStore::samples(const QList<int> &addresses, qint64 f
         const QVariant tenths = query.value(1);
         result.append({key / AddressCount, int(key % AddressCount),
                        tenths.isNull() ? std::nullopt : std::optional<double>(tenths.toLongLong() / 10.0)});
+    }
+    // A page that cannot be read ends the rows early.
+    if (query.lastError().isValid()) {
+        fail(query);
+        result.clear();
     }
     return result;
 }
@@ -268,29 +318,32 @@ int HistoryStore::columnOf(qint64 msecs, qint64 fromMs, qint64 toMs, int columns
     return int(std::max<qint64>(0, (start - fromMs) * columns / span));
 }
 
-QList<HistorySeries> HistoryStore::reduce(const QList<int> &addresses, qint64 fromMs, qint64 toMs,
-                                          int columns) const
+std::optional<QList<HistorySeries>> HistoryStore::reduce(const QList<int> &addresses, qint64 fromMs,
+                                                         qint64 toMs, int columns) const
 {
+    if (!open)
+        return std::nullopt;
     QList<HistorySeries> result;
     for (int a : addresses)
         result.append({a, QList<HistoryColumn>(std::max(columns, 0))});
     const QList<int> meters = meterList(addresses);
-    if (!open || meters.isEmpty() || columns <= 0 || toMs <= fromMs)
+    if (meters.isEmpty() || columns <= 0 || toMs <= fromMs)
         return result;
+    // One snapshot for all the reads, so that a purge between them cannot
+    // make the reads disagree; ended whether they succeed or not, so that the
+    // next write can begin.
+    const bool snapshot = db.transaction();
+    const bool read = reduceInto(result, meters, fromMs, toMs, columns);
+    if (snapshot)
+        db.commit();
+    if (!read)
+        return std::nullopt;
+    return result;
+}
 
-    auto merge = [&](QSqlQuery &query) {
-        while (query.next()) {
-            const qint64 group = query.value(0).toLongLong();
-            const int address = int(group % AddressCount);
-            const qint64 column = group / AddressCount;
-            if (column < 0 || column >= columns)
-                continue;
-            for (HistorySeries &s : result)
-                if (s.address == address)
-                    mergeInto(s.columns[column], query.value(1), query.value(2), query.value(3).toLongLong(),
-                              query.value(4).toLongLong() > 0);
-        }
-    };
+bool HistoryStore::reduceInto(QList<HistorySeries> &result, const QList<int> &meters, qint64 fromMs,
+                              qint64 toMs, int columns) const
+{
     const qint64 span = toMs - fromMs;
     const qint64 unit = span >= B * columns ? B : 1;
 
@@ -299,73 +352,57 @@ QList<HistorySeries> HistoryStore::reduce(const QList<int> &addresses, qint64 fr
     // same expression as columnOf().
     auto reduceRows = [&](qint64 lo, qint64 hi) {
         if (hi <= lo)
-            return;
+            return true;
         QSqlQuery query(db);
-        query.setForwardOnly(true);
-        query.prepare(
-            QStringLiteral("SELECT max(0, ((key >> 6) / ? * ? - ?) * ? / ?) * 64 + (key & 63) AS g, "
-                           "min(tenths), max(tenths), count(tenths), count(*) - count(tenths) FROM sample "
-                           "WHERE key >= ? AND key < ? AND ") +
-            keyFilter(meters) + QStringLiteral(" GROUP BY g"));
-        const QList<QVariant> values{unit, unit, fromMs, columns, span, keyOf(lo, 0), keyOf(hi, 0)};
-        for (int i = 0; i < values.size(); ++i)
-            query.bindValue(i, values[i]);
-        if (!query.exec())
-            error = query.lastError().text();
-        merge(query);
+        if (!run(query,
+                 QStringLiteral(
+                     "SELECT max(0, ((key >> 6) / ? * ? - ?) * ? / ?) * 64 + (key & 63) AS g, "
+                     "min(tenths), max(tenths), count(tenths), count(*) - count(tenths) FROM sample "
+                     "WHERE key >= ? AND key < ? AND ") +
+                     keyFilter(meters) + QStringLiteral(" GROUP BY g"),
+                 {unit, unit, fromMs, columns, span, keyOf(lo, 0), keyOf(hi, 0)}))
+            return false;
+        mergeGroups(query, result, columns);
+        return !query.lastError().isValid() || fail(query);
     };
+    if (unit == 1)
+        return reduceRows(fromMs, toMs);
 
-    // One snapshot for all the reads, so that a purge between them cannot
-    // make the reads disagree.
-    const bool snapshot = db.transaction();
-    if (unit == 1) {
-        reduceRows(fromMs, toMs);
-    } else {
-        // The bucket that holds the oldest sample may still count samples a
-        // purge has deleted, so it and anything before it come from the rows.
-        const qint64 first = firstMsecs();
-        const qint64 wholeFrom = std::max(ceilToBucket(fromMs), first > 0 ? floorToBucket(first) + B : 0);
-        const qint64 wholeTo = floorToBucket(toMs);
-        if (wholeFrom >= wholeTo) {
-            reduceRows(fromMs, toMs);
-        } else {
-            reduceRows(fromMs, wholeFrom);
-            QSqlQuery query(db);
-            query.setForwardOnly(true);
-            query.prepare(
-                QStringLiteral("SELECT max(0, (start - ?) * ? / ?) * 64 + address AS g, min(lo), max(hi), "
-                               "sum(n), max(silent) FROM bucket WHERE address IN ") +
-                inList(meters) + QStringLiteral(" AND start >= ? AND start < ? GROUP BY g"));
-            const QList<QVariant> values{fromMs, columns, span, wholeFrom, wholeTo};
-            for (int i = 0; i < values.size(); ++i)
-                query.bindValue(i, values[i]);
-            if (!query.exec())
-                error = query.lastError().text();
-            merge(query);
-            reduceRows(wholeTo, toMs);
-        }
-    }
-    if (snapshot)
-        db.commit();
-    return result;
+    // The bucket that holds the oldest sample may still count samples a
+    // purge has deleted, so it and anything before it come from the rows.
+    const std::optional<qint64> first = firstOrLastKey("min");
+    if (!first)
+        return false;
+    const qint64 wholeFrom = std::max(ceilToBucket(fromMs), *first > 0 ? floorToBucket(*first) + B : 0);
+    const qint64 wholeTo = floorToBucket(toMs);
+    if (wholeFrom >= wholeTo)
+        return reduceRows(fromMs, toMs);
+    if (!reduceRows(fromMs, wholeFrom))
+        return false;
+    QSqlQuery query(db);
+    if (!run(query,
+             QStringLiteral("SELECT max(0, (start - ?) * ? / ?) * 64 + address AS g, min(lo), max(hi), "
+                            "sum(n), max(silent) FROM bucket WHERE address IN ") +
+                 inList(meters) + QStringLiteral(" AND start >= ? AND start < ? GROUP BY g"),
+             {fromMs, columns, span, wholeFrom, wholeTo}))
+        return false;
+    mergeGroups(query, result, columns);
+    if (query.lastError().isValid())
+        return fail(query);
+    return reduceRows(wholeTo, toMs);
 }
 
-bool HistoryStore::exportCsv(const QString &file, const QList<int> &addresses, qint64 fromMs, qint64 toMs,
-                             QString *errorText) const
+bool HistoryStore::exportCsv(const QString &file, const QList<int> &addresses, qint64 fromMs,
+                             qint64 toMs) const
 {
-    auto failed = [&](const QString &text) {
-        if (errorText)
-            *errorText = text;
-        return false;
-    };
     if (!open)
-        return failed(error);
+        return false;
     const QList<int> meters = meterList(addresses);
     // Written beside the target and renamed at the end, so a failed export
     // never leaves half a file under the name asked for.
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
-        return failed(out.errorString());
+        return fail(out.errorString());
 
     QByteArray line("time");
     for (int a : meters)
@@ -376,7 +413,7 @@ bool HistoryStore::exportCsv(const QString &file, const QList<int> &addresses, q
     if (!meters.isEmpty() && toMs > fromMs) {
         QSqlQuery query(db);
         if (!selectSamples(query, meters, fromMs, toMs))
-            return failed(query.lastError().text());
+            return fail(query);
 
         std::vector<int> columnOfAddress(AddressCount, -1);
         for (int i = 0; i < meters.size(); ++i)
@@ -407,34 +444,36 @@ bool HistoryStore::exportCsv(const QString &file, const QList<int> &addresses, q
                 cells[columnOfAddress[key % AddressCount]] = tenths.toLongLong();
         }
         if (query.lastError().isValid())
-            return failed(query.lastError().text());
+            return fail(query);
         if (pending)
             writeRow();
     }
     if (!out.commit())
-        return failed(out.errorString());
+        return fail(out.errorString());
     return true;
 }
 
-qint64 HistoryStore::firstOrLastKey(const char *aggregate) const
+std::optional<qint64> HistoryStore::firstOrLastKey(const char *aggregate) const
 {
     if (!open)
-        return 0;
+        return std::nullopt;
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("SELECT %1(key) FROM sample").arg(QLatin1String(aggregate))) ||
-        !query.next() || query.value(0).isNull())
-        return 0;
-    return query.value(0).toLongLong() / AddressCount;
+        !query.next()) {
+        fail(query);
+        return std::nullopt;
+    }
+    return query.value(0).isNull() ? 0 : query.value(0).toLongLong() / AddressCount;
 }
 
 qint64 HistoryStore::firstMsecs() const
 {
-    return firstOrLastKey("min");
+    return firstOrLastKey("min").value_or(0);
 }
 
 qint64 HistoryStore::lastMsecs() const
 {
-    return firstOrLastKey("max");
+    return firstOrLastKey("max").value_or(0);
 }
 
 int HistoryStore::purgeBefore(qint64 msecs, int maxRows)

@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QString>
 
+#include <optional>
+
 // One connection to a value history file. The file holds two tables:
 //
 //   sample(key INTEGER PRIMARY KEY, tenths INTEGER)
@@ -35,15 +37,17 @@ public:
     HistoryStore &operator=(const HistoryStore &) = delete;
 
     bool isOpen() const { return open; }
-    QString errorText() const { return error; }
+    // The reason of the last failure.
+    const HistoryError &error() const { return failure; }
+    QString errorText(int language) const { return failure.text(language); }
 
     // Writes the batch in one transaction. A sample whose time and address
-    // are already recorded is left out. False with errorText() when the
+    // are already recorded is left out. False with error() when the
     // transaction failed; then nothing of the batch is written.
     bool append(const QList<HistorySample> &batch);
 
     // The samples of the meters in [fromMs, toMs), in time order and, at one
-    // time, by address.
+    // time, by address; empty with error() when the read failed.
     QList<HistorySample> samples(const QList<int> &addresses, qint64 fromMs, qint64 toMs) const;
 
     // Reduces [fromMs, toMs) into `columns` columns per meter, one series per
@@ -51,7 +55,9 @@ public:
     // equal columns, except that when a column spans at least a bucket the
     // samples go by the start of their bucket, so that whole buckets are read
     // from the bucket table and every column's min and max stay exact.
-    QList<HistorySeries> reduce(const QList<int> &addresses, qint64 fromMs, qint64 toMs, int columns) const;
+    // Nothing, with error(), when a read failed.
+    std::optional<QList<HistorySeries>> reduce(const QList<int> &addresses, qint64 fromMs, qint64 toMs,
+                                               int columns) const;
     static int columnOf(qint64 msecs, qint64 fromMs, qint64 toMs, int columns);
 
     // Writes the samples of the meters in [fromMs, toMs) as CSV: a header
@@ -59,8 +65,8 @@ public:
     // time in ISO 8601 with milliseconds and each meter's value with one
     // decimal, empty where the meter has no value at that time. UTF-8 (plain
     // ASCII in fact), "\r\n" line ends. Rows are streamed from the database.
-    bool exportCsv(const QString &file, const QList<int> &addresses, qint64 fromMs, qint64 toMs,
-                   QString *error) const;
+    // False with error() when the rows or the file failed.
+    bool exportCsv(const QString &file, const QList<int> &addresses, qint64 fromMs, qint64 toMs) const;
 
     // The times of the oldest and the newest sample; 0 when there is none.
     qint64 firstMsecs() const;
@@ -73,9 +79,17 @@ public:
 
 private:
     bool exec(const QString &sql);
-    bool fail(const QSqlQuery &query);
-    bool fail(const QString &text);
-    qint64 firstOrLastKey(const char *aggregate) const;
+    bool markVersion();
+    bool fail(const QSqlQuery &query) const;
+    bool fail(const QString &systemText) const;
+    // The time of the oldest ("min") or newest ("max") sample, 0 when there
+    // is none; nothing, with error(), when the read failed.
+    std::optional<qint64> firstOrLastKey(const char *aggregate) const;
+    // Prepares `sql` on `query`, binds `values` in order and runs it.
+    bool run(QSqlQuery &query, const QString &sql, const QList<QVariant> &values) const;
+    // The reads of reduce() into `result`, inside its snapshot.
+    bool reduceInto(QList<HistorySeries> &result, const QList<int> &meters, qint64 fromMs, qint64 toMs,
+                    int columns) const;
     // Runs the query of the samples of `meters` in [fromMs, toMs), in key
     // order, on `query`.
     static bool selectSamples(QSqlQuery &query, const QList<int> &meters, qint64 fromMs, qint64 toMs);
@@ -83,7 +97,7 @@ private:
     QString connection;
     mutable QSqlDatabase db; // a handle; reads open a snapshot transaction
     bool open = false;
-    mutable QString error;
+    mutable HistoryError failure;
     QSqlQuery insertSample;
     QSqlQuery mergeBucket;
 };

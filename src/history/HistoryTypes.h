@@ -1,6 +1,9 @@
 #pragma once
 
+#include "HistoryTexts.h"
+
 #include <QList>
+#include <QString>
 #include <QtGlobal>
 
 #include <optional>
@@ -30,4 +33,19 @@ struct HistoryColumn {
 struct HistorySeries {
     int address = 0;
     QList<HistoryColumn> columns;
+};
+
+// Why the history failed: the text SQLite or the file system gave, or a
+// refusal of the history's own that the caller words in its language.
+struct HistoryError {
+    enum class Reason { None, System, WalRefused };
+    Reason reason = Reason::None;
+    QString systemText;
+
+    // The reason in words: the system's text as it came, the history's own
+    // in `language`.
+    QString text(int language) const
+    {
+        return reason == Reason::WalRefused ? kHistoryWalRefused.text(language) : systemText;
+    }
 };

@@ -10,6 +10,7 @@
 #include "Prompts.h"
 #include "RealtimeChart.h"
 
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -31,12 +32,22 @@ constexpr qint64 kHourMs = 3600 * 1000;
 constexpr qint64 kDayMs = 24 * kHourMs;
 constexpr int kCoalesceMs = 30;
 
+// Screen readers take a top-level plain QWidget for a filler; this one is
+// announced as a window, its title as its name.
+QAccessibleInterface *accessibleWindow(const QString &className, QObject *object)
+{
+    if (className != QLatin1String(HistoryChartWindow::staticMetaObject.className()))
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+}
+
 } // namespace
 
 HistoryChartWindow::HistoryChartWindow(const QString &path, const MeterConfiguration &configuration,
                                        const Language &lang, Prompts &shown, QWidget *parent)
     : QWidget(parent, Qt::Window), meters(configuration), language(lang), prompts(shown), historyPath(path)
 {
+    QAccessible::installFactory(accessibleWindow);
     setObjectName(QStringLiteral("historyChart"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     store = std::make_unique<HistoryStore>(path);
@@ -133,7 +144,10 @@ void HistoryChartWindow::buildWindow()
         if (historyRecorder && historyRecorder->enabled() != on)
             historyRecorder->setEnabled(on);
     });
-    connect(meterList, &QListWidget::itemChanged, this, [this] { showSpan(viewFrom, viewTo); });
+    connect(meterList, &QListWidget::itemChanged, this, [this] {
+        failureTold = false;
+        showSpan(viewFrom, viewTo);
+    });
     connect(historyPlot, &HistoryPlot::viewChanged, this, &HistoryChartWindow::showSpan);
     connect(historyPlot, &HistoryPlot::resetRequested, this, &HistoryChartWindow::showChosen);
     connect(historyPlot, &HistoryPlot::readout, readout, &QLabel::setText);
@@ -159,8 +173,8 @@ void HistoryChartWindow::retranslate()
     recordBox->setText(kHistoryRecord.text(lang));
     hint->setText(kHistoryHint.text(lang));
     historyPlot->setNoDataText(kHistoryNoData.text(lang));
+    historyPlot->setLanguage(lang);
     historyPlot->setAccessibleName(kHistoryTitle.text(lang));
-    readout->setAccessibleName(kHistoryTitle.text(lang));
 }
 
 void HistoryChartWindow::fillMeters()
@@ -228,6 +242,7 @@ void HistoryChartWindow::showChosen()
         toEdit->setFocus();
         return;
     }
+    failureTold = false;
     showSpan(from, to);
 }
 
@@ -246,8 +261,18 @@ void HistoryChartWindow::refresh()
 {
     const QList<int> chosen = chosenMeters();
     const int columns = std::max(1, historyPlot->plotRect().width());
-    const QList<HistorySeries> series =
-        store->isOpen() ? store->reduce(chosen, viewFrom, viewTo, columns) : QList<HistorySeries>();
+    QList<HistorySeries> series;
+    // A store that did not open has been told on showing the window.
+    if (store->isOpen()) {
+        const std::optional<QList<HistorySeries>> read = store->reduce(chosen, viewFrom, viewTo, columns);
+        if (read) {
+            series = *read;
+            lastReadFailed = false;
+            failureTold = false;
+        } else {
+            readFailed();
+        }
+    }
     QList<QColor> colours;
     const int first = std::clamp(meters.values().startaddress, 0, 63);
     for (const HistorySeries &s : series)
@@ -258,9 +283,24 @@ void HistoryChartWindow::refresh()
         names << kHistoryMeter.text(language.index()).arg(a);
     historyPlot->setAccessibleDescription(
         kHistoryDescription.text(language.index())
-            .arg(names.join(QStringLiteral(", ")),
+            .arg(names.join(kHistoryListSeparator.text(language.index())),
                  QDateTime::fromMSecsSinceEpoch(viewFrom).toString(Qt::ISODate),
                  QDateTime::fromMSecsSinceEpoch(viewTo).toString(Qt::ISODate)));
+}
+
+// A read that fails is told once; the reads that follow it stay quiet until
+// a read succeeds or the user asks afresh (Show, Reset, a range, the meters).
+// A hidden window tells nothing: it reads again when it is shown.
+void HistoryChartWindow::readFailed()
+{
+    lastReadFailed = true;
+    if (!isVisible() || failureTold)
+        return;
+    failureTold = true;
+    const int lang = language.index();
+    prompts.error(
+        kHistoryCannotRead.text(lang).arg(QDir::toNativeSeparators(historyPath), store->errorText(lang)),
+        kHistoryCaption.text(lang));
 }
 
 void HistoryChartWindow::showEvent(QShowEvent *event)
@@ -269,9 +309,11 @@ void HistoryChartWindow::showEvent(QShowEvent *event)
     if (!store->isOpen())
         QTimer::singleShot(0, this, [this] {
             prompts.error(kHistoryCannotOpen.text(language.index())
-                              .arg(QDir::toNativeSeparators(historyPath), store->errorText()),
+                              .arg(QDir::toNativeSeparators(historyPath), store->errorText(language.index())),
                           kHistoryCaption.text(language.index()));
         });
+    else if (lastReadFailed)
+        coalesce->start();
 }
 
 bool HistoryChartWindow::exportPng(const QString &file)
@@ -281,11 +323,11 @@ bool HistoryChartWindow::exportPng(const QString &file)
 
 bool HistoryChartWindow::exportCsv(const QString &file)
 {
-    QString error;
-    if (store->exportCsv(file, chosenMeters(), viewFrom, viewTo, &error))
+    if (store->exportCsv(file, chosenMeters(), viewFrom, viewTo))
         return true;
-    prompts.error(kHistoryCannotSave.text(language.index()).arg(QDir::toNativeSeparators(file), error),
-                  kHistoryCaption.text(language.index()));
+    const int lang = language.index();
+    prompts.error(kHistoryCannotSave.text(lang).arg(QDir::toNativeSeparators(file), store->errorText(lang)),
+                  kHistoryCaption.text(lang));
     return false;
 }
 

@@ -41,7 +41,8 @@ public:
     // The ticked meters, in address order.
     QList<int> chosenMeters() const;
     void chooseRange(Range range);
-    // Reads the chosen range for the chosen meters afresh.
+    // Reads the chosen range for the chosen meters afresh. A read that fails
+    // is told with the history's reason.
     void showChosen();
     // Shows [fromMs, toMs) for the chosen meters.
     void showSpan(qint64 fromMs, qint64 toMs);
@@ -57,6 +58,7 @@ private:
     void retranslate();
     void fillMeters();
     void refresh();
+    void readFailed();
     void askPng();
     void askCsv();
     QPair<qint64, qint64> chosenSpan() const;
@@ -69,6 +71,10 @@ private:
     qint64 viewFrom = 0;
     qint64 viewTo = 0;
     QTimer *coalesce = nullptr;
+    // The last read failed; and its failure has been told, so that the reads
+    // that follow it (a resize, the steps of a drag) do not tell it again.
+    bool lastReadFailed = false;
+    bool failureTold = false;
 
     QLabel *metersLabel = nullptr;
     QListWidget *meterList = nullptr;

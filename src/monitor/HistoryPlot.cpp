@@ -1,6 +1,7 @@
 #include "HistoryPlot.h"
 
 #include "HistoryAxis.h"
+#include "HistoryTexts.h"
 
 #include <QDateTime>
 #include <QMouseEvent>
@@ -55,6 +56,16 @@ void HistoryPlot::setData(qint64 fromMs, qint64 toMs, const QList<HistorySeries>
     seriesColours = colours;
     fitValues();
     update();
+}
+
+void HistoryPlot::setLanguage(int lang)
+{
+    if (lang == language)
+        return;
+    language = lang;
+    update();
+    if (readoutX >= 0)
+        emit readout(readoutAt(readoutX));
 }
 
 QRect HistoryPlot::plotRect() const
@@ -189,7 +200,7 @@ void HistoryPlot::drawLegend(QPainter &painter) const
     const QFontMetrics metrics = painter.fontMetrics();
     int x = area.right() - 8;
     for (int s = int(shown.size()) - 1; s >= 0; --s) {
-        const QString text = QStringLiteral("%1#").arg(shown[s].address);
+        const QString text = kHistoryMeter.text(language).arg(shown[s].address);
         const int width = metrics.horizontalAdvance(text) + 20;
         x -= width;
         painter.fillRect(QRect(x, area.top() + 8, 12, 12), seriesColours.value(s, Qt::black));
@@ -228,19 +239,24 @@ QString HistoryPlot::readoutAt(int x) const
         }
         if (nearest < 0)
             continue;
-        const HistoryColumn &column = series.columns[nearest];
-        QString text;
-        if (column.values == 0)
-            text = column.silent ? QStringLiteral("----") : QString();
-        else if (column.min == column.max)
-            text = QString::asprintf("%.1f", column.min);
-        else
-            text = QString::asprintf("%.1f..%.1f", column.min, column.max);
+        const QString text = columnText(series.columns[nearest]);
         if (!text.isEmpty())
-            values << QStringLiteral("%1#: %2").arg(series.address).arg(text);
+            values << kHistoryReadoutValue.text(language).arg(series.address).arg(text);
     }
-    return QDateTime::fromMSecsSinceEpoch(time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
-           QStringLiteral("  ") + values.join(QStringLiteral("  "));
+    return kHistoryReadout.text(language).arg(
+        QDateTime::fromMSecsSinceEpoch(time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+        values.join(kHistoryReadoutGap.text(language)));
+}
+
+// One decimal, as the values were recorded.
+QString HistoryPlot::columnText(const HistoryColumn &column) const
+{
+    if (column.values == 0)
+        return column.silent ? kHistoryNoAnswer.text(language) : QString();
+    if (column.min == column.max)
+        return QString::number(column.min, 'f', 1);
+    return kHistoryReadoutSpan.text(language).arg(QString::number(column.min, 'f', 1),
+                                                  QString::number(column.max, 'f', 1));
 }
 
 void HistoryPlot::wheelEvent(QWheelEvent *event)
@@ -284,6 +300,7 @@ void HistoryPlot::mouseMoveEvent(QMouseEvent *event)
         const int left = std::min(pressedAt.x(), at.x());
         band->setGeometry(left, plotRect().top(), std::abs(at.x() - pressedAt.x()) + 1, plotRect().height());
     }
+    readoutX = at.x();
     emit readout(readoutAt(at.x()));
 }
 

@@ -29,9 +29,13 @@ public:
     // The area of the columns; its width is the number of columns to ask for.
     QRect plotRect() const;
     // The text of the values under x: the column's time and each meter's
-    // value there (its range when the column holds several).
+    // value there (its range when the column holds several), in the language
+    // set.
     QString readoutAt(int x) const;
     void setNoDataText(const QString &text) { noData = text; }
+    // The language of the readout and the legend; a readout on show is
+    // told again in it.
+    void setLanguage(int language);
     QPair<double, double> valueRange() const { return {lower, upper}; }
 
 signals:
@@ -56,6 +60,7 @@ private:
     void drawAxes(QPainter &painter) const;
     void drawSeries(QPainter &painter) const;
     void drawLegend(QPainter &painter) const;
+    QString columnText(const HistoryColumn &column) const;
 
     qint64 from = 0;
     qint64 to = 0;
@@ -64,6 +69,10 @@ private:
     double lower = 0.0;
     double upper = 100.0;
     QString noData;
+    int language = 0;
+    // Where the pointer last asked for a readout, -1 before it did: the
+    // readout shown stays until the pointer moves again.
+    int readoutX = -1;
     QPoint pressedAt;
     qint64 pressedFrom = 0;
     qint64 pressedTo = 0;

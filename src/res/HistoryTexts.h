@@ -30,14 +30,26 @@ inline constexpr BiText kHistoryHint{"滚轮缩放，拖动平移，右键拖出
 inline constexpr BiText kHistoryReadout{"%1  %2", "%1  %2"};
 // A meter's value in the readout, or its no-answer state.
 inline constexpr BiText kHistoryReadoutValue{"%1#: %2", "%1#: %2"};
+// Between two meters' values in the readout.
+inline constexpr BiText kHistoryReadoutGap{"  ", "  "};
 inline constexpr BiText kHistoryNoAnswer{"----", "----"};
+// A column that holds several values: %1 the smallest, %2 the largest.
+inline constexpr BiText kHistoryReadoutSpan{"%1～%2", "%1..%2"};
 inline constexpr BiText kHistoryNoData{"此时间范围内没有记录的数值。",
                                        "No values were recorded in this time range."};
 // What a screen reader says of the plot: %1 meters, %2 from, %3 to.
 inline constexpr BiText kHistoryDescription{"仪表 %1，%2 至 %3", "Meters %1, %2 to %3"};
+inline constexpr BiText kHistoryListSeparator{"、", ", "};
 
 inline constexpr BiText kHistoryCannotOpen{"无法打开历史数据文件 %1：\n%2",
                                            "Cannot open the history file %1:\n%2"};
+// The reason of an open that SQLite allowed but that left the file out of
+// write-ahead logging, on which the history relies.
+inline constexpr BiText kHistoryWalRefused{"历史数据文件不能使用预写日志（WAL）模式",
+                                           "The history file refuses write-ahead logging (WAL mode)"};
+// When a read of the history for the chart failed: %1 the file, %2 the reason.
+inline constexpr BiText kHistoryCannotRead{"无法读取历史数据文件 %1：\n%2",
+                                           "Cannot read the history file %1:\n%2"};
 // In the status bar when a commit of the value history failed.
 inline constexpr BiText kHistoryWriteFailed{"无法写入历史数据：%1", "Cannot write the value history: %1"};
 inline constexpr BiText kHistoryCannotSave{"无法保存文件 %1：\n%2", "Cannot save the file %1:\n%2"};

@@ -4,8 +4,11 @@
 #include "TrafficLog.h"
 #include "TrafficMonitorWindow.h"
 
+#include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -109,6 +112,58 @@ private slots:
         log.setCapacity(10);
         QCOMPARE(log.rowCount(), 10);
         QCOMPARE(log.frame(0).time, kWhen.addMSecs(kLines + 90));
+    }
+
+    // Every change the log makes, checked by Qt's model tester on the log and
+    // on a meter filter like the window's: lines coming, the ring dropping
+    // the oldest, a smaller ring, the language, the filter and a clear.
+    void theLogKeepsTheRulesOfAModel()
+    {
+        using Tester = QAbstractItemModelTester;
+        TrafficLog log(1);
+        QSortFilterProxyModel filtered;
+        filtered.setSourceModel(&log);
+        filtered.setFilterRole(TrafficLog::AddressRole);
+        filtered.setFilterKeyColumn(TrafficLog::Time);
+        Tester direct(&log, Tester::FailureReportingMode::QtTest);
+        Tester throughFilter(&filtered, Tester::FailureReportingMode::QtTest);
+        auto onlyMeter = [&filtered](int address) {
+            filtered.setFilterRegularExpression(
+                QRegularExpression(QRegularExpression::anchoredPattern(QString::number(address))));
+        };
+
+        log.setCapacity(8);
+        auto lines = [&log](int from, int count) {
+            for (int n = from; n < from + count; ++n) {
+                log.append(frameOf(Kind::Request, "01 03 00 C8 00 01 05 F4"));
+                log.append(LineFrame::noAnswer(n % 3, kWhen.addMSecs(n)));
+            }
+        };
+        lines(0, 3);
+        QCOMPARE(log.rowCount(), 6);
+        lines(3, 10);
+        QCOMPARE(log.rowCount(), 8);
+        onlyMeter(2);
+        QCOMPARE(filtered.rowCount(), 1);
+        lines(13, 10);
+        for (int row = 0; row < filtered.rowCount(); ++row)
+            QCOMPARE(filtered.index(row, TrafficLog::Time).data(TrafficLog::AddressRole).toInt(), 2);
+        log.setLanguage(0);
+        QCOMPARE(filtered.headerData(TrafficLog::Direction, Qt::Horizontal).toString(),
+                 QStringLiteral("方向"));
+        onlyMeter(1);
+        log.setCapacity(3);
+        QCOMPARE(log.rowCount(), 3);
+        log.setCapacity(1);
+        lines(23, 2);
+        QCOMPARE(log.rowCount(), 1);
+        filtered.setFilterRegularExpression(QRegularExpression());
+        QCOMPARE(filtered.rowCount(), 1);
+        log.clear();
+        QCOMPARE(filtered.rowCount(), 0);
+        log.setCapacity(TrafficLog::DefaultCapacity);
+        lines(25, 2);
+        QCOMPARE(filtered.rowCount(), 4);
     }
 
     // The window follows the line only while shown and not paused, and

@@ -76,7 +76,7 @@ int main(int argc, char *argv[])
     {
         HistoryStore store(path);
         if (!store.isOpen()) {
-            std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), qPrintable(store.errorText()));
+            std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), qPrintable(store.errorText(1)));
             return 1;
         }
         QElapsedTimer clock;
@@ -91,7 +91,7 @@ int main(int argc, char *argv[])
             ++rows;
             if (batch.size() == kBatch || t + kPollMs >= end) {
                 if (!store.append(batch)) {
-                    std::fprintf(stderr, "append failed: %s\n", qPrintable(store.errorText()));
+                    std::fprintf(stderr, "append failed: %s\n", qPrintable(store.errorText(1)));
                     return 1;
                 }
                 batch.clear();
@@ -116,7 +116,7 @@ int main(int argc, char *argv[])
         HistoryRecorder recorder(table, dir);
         QSignalSpy purged(&recorder, &HistoryRecorder::purged);
         if (!recorder.start()) {
-            std::fprintf(stderr, "recorder: %s\n", qPrintable(recorder.errorText()));
+            std::fprintf(stderr, "recorder: %s\n", qPrintable(recorder.errorText(1)));
             return 1;
         }
         // The retention worker's first pass is not counted as recording.

@@ -1,7 +1,8 @@
 // Records a steady stream of values through HistoryRecorder into the history
 // file of the directory given, and prints each value once it has been handed
-// over: "<msecs> <address> <tenths>" or "<msecs> <address> N" for a mark.
-// Runs until it is killed.
+// over: "<msecs> <address> <tenths>" or "<msecs> <address> N" for a mark,
+// and "C <values>" once the recorder has committed the values handed over
+// before it. Runs until it is killed.
 
 #include "HistoryRecorder.h"
 #include "LiveValueTable.h"
@@ -23,9 +24,13 @@ int main(int argc, char *argv[])
     LiveValueTable values;
     HistoryRecorder recorder(values, QString::fromLocal8Bit(argv[1]));
     if (!recorder.start()) {
-        std::fprintf(stderr, "cannot record: %s\n", qPrintable(recorder.errorText()));
+        std::fprintf(stderr, "cannot record: %s\n", qPrintable(recorder.errorText(1)));
         return 1;
     }
+    QObject::connect(&recorder, &HistoryRecorder::committed, [](int committed) {
+        std::printf("C %d\n", committed);
+        std::fflush(stdout);
+    });
     qint64 seq = 0;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);

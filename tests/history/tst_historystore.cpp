@@ -1,10 +1,13 @@
 #include "HistoryStore.h"
+#include "OtherConnection.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -68,14 +71,29 @@ Series columnsOf(const QList<HistorySeries> &series)
     return result;
 }
 
+Series columnsOf(const std::optional<QList<HistorySeries>> &series)
+{
+    return series ? columnsOf(*series) : Series();
+}
+
+// What a failed write leaves behind, and what puts it right again.
+enum class Obstacle { RefusedSample, RefusedBucket, WriteLock };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Obstacle)
 
 class TestHistoryStore : public QObject {
     Q_OBJECT
 
 private slots:
     void appendAndReadBack();
-    void openFailsInMissingDirectory();
+    void openFails_data();
+    void openFails();
+    void failedAppendWritesNothing_data();
+    void failedAppendWritesNothing();
+    void failedReduceIsToldAndLosesNothing_data();
+    void failedReduceIsToldAndLosesNothing();
     void reduceGivesTrueMinMax_data();
     void reduceGivesTrueMinMax();
     void longRangeReadsBuckets();
@@ -91,7 +109,7 @@ void TestHistoryStore::appendAndReadBack()
     const QString path = dir.filePath(QStringLiteral("read.db"));
     {
         HistoryStore store(path);
-        QVERIFY2(store.isOpen(), qPrintable(store.errorText()));
+        QVERIFY2(store.isOpen(), qPrintable(store.errorText(1)));
         QCOMPARE(store.firstMsecs(), qint64(0));
         QCOMPARE(store.lastMsecs(), qint64(0));
         // -500.0 is a reading like any other; a mark is no value at all.
@@ -114,19 +132,139 @@ void TestHistoryStore::appendAndReadBack()
     QCOMPARE(store.samples({7}, kT0 + 1, kT0 + 12), QList<HistorySample>{expected[3]});
     QCOMPARE(store.firstMsecs(), kT0);
     QCOMPARE(store.lastMsecs(), kT0 + 12);
-    const QList<HistorySeries> one = store.reduce({7}, kT0, kT0 + 10 * kBucket, 1);
-    QCOMPARE(one[0].columns[0], (HistoryColumn{-500.0, 0.1, 2, true}));
+    const std::optional<QList<HistorySeries>> one = store.reduce({7}, kT0, kT0 + 10 * kBucket, 1);
+    QVERIFY(one);
+    QCOMPARE(one->at(0).columns[0], (HistoryColumn{-500.0, 0.1, 2, true}));
 }
 
-void TestHistoryStore::openFailsInMissingDirectory()
+void TestHistoryStore::openFails_data()
 {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<HistoryError::Reason>("reason");
     QFile blocker(dir.filePath(QStringLiteral("plain-file")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    HistoryStore store(blocker.fileName() + QStringLiteral("/history.db"));
+    QFile garbage(dir.filePath(QStringLiteral("garbage.db")));
+    QVERIFY(garbage.open(QIODevice::WriteOnly));
+    QByteArray bytes(4096, Qt::Uninitialized);
+    QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+    QCOMPARE(garbage.write(bytes), bytes.size());
+    garbage.close();
+    QTest::newRow("directory is a file")
+        << blocker.fileName() + QStringLiteral("/history.db") << HistoryError::Reason::System;
+    QTest::newRow("file is no database") << garbage.fileName() << HistoryError::Reason::System;
+    // SQLite keeps a database in memory out of write-ahead logging.
+    QTest::newRow("no write-ahead logging") << QStringLiteral(":memory:") << HistoryError::Reason::WalRefused;
+}
+
+void TestHistoryStore::openFails()
+{
+    QFETCH(QString, path);
+    QFETCH(HistoryError::Reason, reason);
+    HistoryStore store(path);
     QVERIFY(!store.isOpen());
-    QVERIFY(!store.errorText().isEmpty());
+    QCOMPARE(store.error().reason, reason);
+    for (int language : {0, 1})
+        QVERIFY(!store.errorText(language).isEmpty());
+    // A reason of the store's own is worded in the language asked for.
+    QCOMPARE(store.errorText(0) != store.errorText(1), reason == HistoryError::Reason::WalRefused);
     QVERIFY(!store.append({{kT0, 1, 1.0}}));
+    QVERIFY(!store.reduce({1}, kT0, kT0 + kHour, 10));
+}
+
+void TestHistoryStore::failedAppendWritesNothing_data()
+{
+    QTest::addColumn<Obstacle>("obstacle");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a sample halfway through is refused") << Obstacle::RefusedSample << "write refused";
+    QTest::newRow("the buckets are refused after the samples") << Obstacle::RefusedBucket << "bucket refused";
+    QTest::newRow("another connection holds the write lock") << Obstacle::WriteLock << "locked";
+}
+
+// The batch goes in whole or not at all: a refusal anywhere in it leaves
+// the samples and the buckets as they were, says why, and the same batch
+// goes in once the obstacle is gone, counted once.
+void TestHistoryStore::failedAppendWritesNothing()
+{
+    QFETCH(Obstacle, obstacle);
+    QFETCH(QString, reason);
+    const QString path = dir.filePath(QStringLiteral("refused-%1.db").arg(int(obstacle)));
+    HistoryStore store(path);
+    QVERIFY2(store.isOpen(), qPrintable(store.errorText(1)));
+    const QList<HistorySample> all = twoDays().mid(0, 4000);
+    const QList<HistorySample> before = all.mid(0, 2000);
+    QList<HistorySample> batch = all.mid(2000);
+    batch[batch.size() / 2].value = 424.2;
+    QVERIFY(store.append(before));
+
+    OtherConnection other(path);
+    const QStringList stored = other.dump();
+    switch (obstacle) {
+    case Obstacle::RefusedSample:
+        QVERIFY(other.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON sample WHEN NEW.tenths = "
+                                          "4242 BEGIN SELECT RAISE(ABORT, 'write refused'); END")));
+        break;
+    case Obstacle::RefusedBucket:
+        QVERIFY(other.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON bucket WHEN NEW.address = "
+                                          "3 BEGIN SELECT RAISE(ABORT, 'bucket refused'); END")));
+        break;
+    case Obstacle::WriteLock:
+        QVERIFY(other.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        break;
+    }
+
+    QVERIFY(!store.append(batch));
+    QCOMPARE(store.error().reason, HistoryError::Reason::System);
+    QVERIFY2(store.errorText(1).contains(reason), qPrintable(store.errorText(1)));
+    QCOMPARE(store.samples({0, 1, 2, 3}, 0, kT0 + 100 * kHour), before);
+    QCOMPARE(other.dump(), stored);
+
+    QVERIFY(other.exec(obstacle == Obstacle::WriteLock ? QStringLiteral("ROLLBACK")
+                                                       : QStringLiteral("DROP TRIGGER refuse")));
+    QVERIFY2(store.append(batch), qPrintable(store.errorText(1)));
+    QList<HistorySample> expected = before + batch;
+    std::sort(expected.begin(), expected.end(), [](const HistorySample &a, const HistorySample &b) {
+        return std::pair(a.msecs, a.address) < std::pair(b.msecs, b.address);
+    });
+    const QList<int> meters{0, 1, 2, 3};
+    QCOMPARE(store.samples(meters, 0, kT0 + 100 * kHour), expected);
+    QCOMPARE(columnsOf(store.reduce(meters, kT0, kT0 + 48 * kHour, 20)),
+             bruteForce(store, meters, kT0, kT0 + 48 * kHour, 20));
+}
+
+void TestHistoryStore::failedReduceIsToldAndLosesNothing_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<qint64>("to");
+    QTest::newRow("samples gone, a short range from the rows") << "sample" << kT0 + kHour;
+    QTest::newRow("buckets gone, a long range from the buckets") << "bucket" << kT0 + 48 * kHour;
+}
+
+// A table renamed away by another program: the read says so, rather than
+// drawing an empty chart, and reads as before once the table is back; the
+// store is not left inside its snapshot, so it can write again.
+void TestHistoryStore::failedReduceIsToldAndLosesNothing()
+{
+    QFETCH(QString, table);
+    QFETCH(qint64, to);
+    const QString path = dir.filePath(QStringLiteral("unread-%1.db").arg(table));
+    HistoryStore store(path);
+    const QList<HistorySample> all = twoDays();
+    QVERIFY(store.append(all.mid(0, all.size() - 10)));
+    const QList<int> meters{3, 0, 2};
+    const Series expected = bruteForce(store, meters, kT0, to, 50);
+    QCOMPARE(columnsOf(store.reduce(meters, kT0, to, 50)), expected);
+
+    OtherConnection other(path);
+    QVERIFY(other.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %1_away").arg(table)));
+    QVERIFY(!store.reduce(meters, kT0, to, 50));
+    QCOMPARE(store.error().reason, HistoryError::Reason::System);
+    QVERIFY2(store.errorText(1).contains(table), qPrintable(store.errorText(1)));
+
+    QVERIFY(other.exec(QStringLiteral("ALTER TABLE %1_away RENAME TO %1").arg(table)));
+    QCOMPARE(columnsOf(store.reduce(meters, kT0, to, 50)), expected);
+    QVERIFY2(store.append(all.mid(all.size() - 10)), qPrintable(store.errorText(1)));
+    QCOMPARE(store.samples({0, 1, 2, 3}, 0, kT0 + 100 * kHour).size(), all.size());
 }
 
 void TestHistoryStore::reduceGivesTrueMinMax_data()
@@ -163,10 +301,11 @@ void TestHistoryStore::reduceGivesTrueMinMax()
 
     const QList<int> addresses{3, 0, 2};
     const Series expected = bruteForce(store, addresses, from, to, columns);
-    const QList<HistorySeries> reduced = store.reduce(addresses, from, to, columns);
-    QCOMPARE(reduced.size(), addresses.size());
+    const std::optional<QList<HistorySeries>> reduced = store.reduce(addresses, from, to, columns);
+    QVERIFY2(reduced, qPrintable(store.errorText(1)));
+    QCOMPARE(reduced->size(), addresses.size());
     for (int i = 0; i < addresses.size(); ++i)
-        QCOMPARE(reduced[i].address, addresses[i]);
+        QCOMPARE(reduced->at(i).address, addresses[i]);
     QCOMPARE(columnsOf(reduced), expected);
 
     if (!coarse) {
@@ -200,9 +339,9 @@ void TestHistoryStore::longRangeReadsBuckets()
     }
     QSqlDatabase::removeDatabase(QStringLiteral("raw"));
     const int all = int(batch.size());
-    QCOMPARE(store.reduce({1}, kT0, kT0 + 4 * kHour, 4)[0].columns[1].values, 360);
+    QCOMPARE(columnsOf(store.reduce({1}, kT0, kT0 + 4 * kHour, 4))[0][1].values, 360);
     QCOMPARE(store.samples({1}, kT0, kT0 + 4 * kHour).size(), qsizetype(all - 6));
-    QCOMPARE(store.reduce({1}, kT0 + kHour, kT0 + 2 * kHour, 60)[0].columns[0].values, 0);
+    QCOMPARE(columnsOf(store.reduce({1}, kT0 + kHour, kT0 + 2 * kHour, 60))[0][0].values, 0);
 }
 
 void TestHistoryStore::exportsCsv()
@@ -216,8 +355,7 @@ void TestHistoryStore::exportsCsv()
                           {kT0 + 3001, 1, std::nullopt},
                           {kT0 + 3001, 5, 3276.7}}));
     const QString file = dir.filePath(QStringLiteral("out.csv"));
-    QString error;
-    QVERIFY2(store.exportCsv(file, {5, 1}, kT0, kT0 + 4000, &error), qPrintable(error));
+    QVERIFY2(store.exportCsv(file, {5, 1}, kT0, kT0 + 4000), qPrintable(store.errorText(1)));
 
     QFile csv(file);
     QVERIFY(csv.open(QIODevice::ReadOnly));
@@ -244,8 +382,8 @@ void TestHistoryStore::exportsCsv()
         QCOMPARE(cells, expected[i]);
     }
 
-    QVERIFY(!store.exportCsv(dir.filePath(QStringLiteral("missing/out.csv")), {1}, kT0, kT0 + 1, &error));
-    QVERIFY(!error.isEmpty());
+    QVERIFY(!store.exportCsv(dir.filePath(QStringLiteral("missing/out.csv")), {1}, kT0, kT0 + 1));
+    QVERIFY(!store.errorText(1).isEmpty());
 }
 
 void TestHistoryStore::purgesOlderRowsInChunks()

@@ -25,7 +25,7 @@ int main(int argc, char *argv[])
     const QString path = QString::fromLocal8Bit(argv[1]);
     const HistoryStore store(path);
     if (!store.isOpen()) {
-        std::fprintf(stderr, "%s\n", qPrintable(store.errorText()));
+        std::fprintf(stderr, "%s\n", qPrintable(store.errorText(1)));
         return 1;
     }
     Language language(1);

@@ -9,10 +9,16 @@
 #include "SettingsFile.h"
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +26,40 @@
 
 namespace {
 constexpr qint64 kMinute = 60 * 1000;
+
+// Runs a statement on a history file as another program would.
+bool execOn(const QString &path, const QString &statement)
+{
+    bool done = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        db.setDatabaseName(path);
+        QSqlQuery query(db);
+        done = db.open() && query.exec(statement);
+        if (!done)
+            qWarning() << query.lastError().text();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    return done;
+}
+
+// An hour up to now of three meters, one every second: meter 1 swings
+// between 12.0 and 12.9, meter 2 never answers, meter 3 has one value,
+// 33.3, in the middle of the hour.
+qint64 writeSwingingHour(const QString &path)
+{
+    const qint64 end = QDateTime::currentMSecsSinceEpoch() / 1000 * 1000;
+    const qint64 begin = end - 60 * kMinute;
+    QList<HistorySample> samples;
+    for (qint64 t = begin; t < end; t += 1000) {
+        samples.append({t, 1, (t / 1000) % 2 == 0 ? 12.0 : 12.9});
+        samples.append({t, 2, std::nullopt});
+    }
+    samples.append({begin + 30 * kMinute + 500, 3, 33.3});
+    HistoryStore store(path);
+    return store.append(samples) ? begin : 0;
+}
+
 } // namespace
 
 class TestHistoryChart : public QObject {
@@ -124,6 +164,173 @@ private slots:
         QTest::mouseRelease(plot, Qt::LeftButton, {}, a);
         QVERIFY(asked.count() >= 1);
         QVERIFY(asked.last().at(0).toLongLong() > before);
+    }
+
+    // The readout under the pointer in the language of the window, told
+    // again in the new language when it changes.
+    void the_readout_speaks_the_language_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("values");
+        QTest::newRow("English") << 1 << "  1#: 12.0..12.9  2#: ----  3#: 33.3";
+        QTest::newRow("Chinese") << 0 << "  1#: 12.0～12.9  2#: ----  3#: 33.3";
+    }
+
+    void the_readout_speaks_the_language()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, values);
+        const QString file = dir.filePath(QStringLiteral("swing-%1.db").arg(language));
+        const qint64 begin = writeSwingingHour(file);
+        QVERIFY(begin > 0);
+        Language shown(1 - language);
+        HistoryChartWindow window(file, meters, shown, prompts);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.showSpan(begin, begin + 60 * kMinute);
+        HistoryPlot *plot = window.plot();
+        QTRY_COMPARE(plot->fromMs(), begin);
+
+        // From beside the middle, so that the pointer moves wherever the
+        // previous window left it.
+        const QPoint middle = plot->plotRect().center();
+        QTest::mouseMove(plot, middle + QPoint(0, 10));
+        QTest::mouseMove(plot, middle);
+        auto *readout = window.findChild<QLabel *>(QStringLiteral("readout"));
+        QTRY_VERIFY(!readout->text().isEmpty());
+        QVERIFY2(readout->text().mid(19) != values, qPrintable(readout->text()));
+        shown.set(language);
+        const QString text = readout->text();
+        QCOMPARE(text.mid(19), values);
+        const QDateTime when = QDateTime::fromString(text.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        QVERIFY2(when.isValid(), qPrintable(text));
+        QVERIFY(qAbs(when.toMSecsSinceEpoch() - (begin + 30 * kMinute)) < 2 * kMinute);
+        QCOMPARE(prompts.shown.size(), 0);
+    }
+
+    // A history that cannot be read is told through the prompts, with the
+    // store's reason, once for each command that failed: not again for the
+    // reads a zoom or a resize makes, again for the next Show.
+    void a_failed_read_is_told_once_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("range");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("samples gone, last hour, English")
+            << 1 << "sample" << int(HistoryChartWindow::LastHour) << "Cannot read the history file %1:\n"
+            << "History Chart";
+        QTest::newRow("samples gone, last hour, Chinese")
+            << 0 << "sample" << int(HistoryChartWindow::LastHour) << "无法读取历史数据文件 %1：\n"
+            << "历史曲线";
+        QTest::newRow("buckets gone, last week, English")
+            << 1 << "bucket" << int(HistoryChartWindow::LastWeek) << "Cannot read the history file %1:\n"
+            << "History Chart";
+    }
+
+    void a_failed_read_is_told_once()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, table);
+        QFETCH(int, range);
+        QFETCH(QString, message);
+        QFETCH(QString, caption);
+        const QString file = dir.filePath(QStringLiteral("unread-%1-%2.db").arg(table).arg(language));
+        QVERIFY(writeSwingingHour(file) > 0);
+        Language shown(language);
+        RecordingPrompts told;
+        HistoryChartWindow window(file, meters, shown, told);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.chooseRange(HistoryChartWindow::Range(range));
+        HistoryPlot *plot = window.plot();
+        QTRY_VERIFY(plot->valueRange() != qMakePair(0.0, 100.0));
+
+        // Another program renames the table away under the open window.
+        QVERIFY(execOn(file, QStringLiteral("ALTER TABLE %1 RENAME TO %1_away").arg(table)));
+        window.findChild<QPushButton *>(QStringLiteral("showButton"))->click();
+        QTRY_COMPARE(told.shown.size(), 1);
+        QCOMPARE(told.shown[0].kind, RecordingPrompts::Kind::Error);
+        QCOMPARE(told.shown[0].caption, caption);
+        const QString expected = message.arg(QDir::toNativeSeparators(file));
+        QVERIFY2(told.shown[0].text.startsWith(expected), qPrintable(told.shown[0].text));
+        QVERIFY2(told.shown[0].text.contains(QStringLiteral("no such table: ") + table),
+                 qPrintable(told.shown[0].text));
+
+        // A resize and a zoom read again; the plot shows the zoom once the
+        // read after both has been made.
+        const QRect area = plot->plotRect();
+        window.resize(window.size() + QSize(40, 20));
+        QTRY_VERIFY(plot->plotRect().width() > area.width());
+        plot->repaint();
+        // Around the newest values, so that the zoom still reads them.
+        const QPoint recent(plot->plotRect().right() - 2, plot->plotRect().center().y());
+        QWheelEvent wheel(recent, plot->mapToGlobal(recent), {}, {0, 120}, Qt::NoButton, {},
+                          Qt::NoScrollPhase, false);
+        QSignalSpy asked(plot, &HistoryPlot::viewChanged);
+        QApplication::sendEvent(plot, &wheel);
+        QCOMPARE(asked.size(), 1);
+        QTRY_COMPARE(plot->fromMs(), asked[0][0].toLongLong());
+        QCOMPARE(told.shown.size(), 1);
+
+        window.findChild<QPushButton *>(QStringLiteral("showButton"))->click();
+        QTRY_COMPARE(told.shown.size(), 2);
+        QVERIFY2(told.shown[1].text.startsWith(expected), qPrintable(told.shown[1].text));
+
+        // Once the table is back the chart reads again, with nothing to tell.
+        QVERIFY(execOn(file, QStringLiteral("ALTER TABLE %1_away RENAME TO %1").arg(table)));
+        QCOMPARE(plot->valueRange(), qMakePair(0.0, 100.0));
+        window.findChild<QPushButton *>(QStringLiteral("showButton"))->click();
+        QTRY_VERIFY(plot->valueRange() != qMakePair(0.0, 100.0));
+        QCOMPARE(told.shown.size(), 2);
+    }
+
+    // A file that cannot be opened is told when the window is shown, with a
+    // reason of the store's own in the window's language.
+    void an_unopened_history_is_told_on_showing_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no database, English") << 1 << "garbage"
+                                              << "Cannot open the history file %1:\n"
+                                              << "file is not a database";
+        QTest::newRow("no database, Chinese") << 0 << "garbage"
+                                              << "无法打开历史数据文件 %1：\n"
+                                              << "file is not a database";
+        QTest::newRow("no write-ahead logging, English")
+            << 1 << ":memory:"
+            << "Cannot open the history file %1:\n"
+            << "The history file refuses write-ahead logging (WAL mode)";
+        QTest::newRow("no write-ahead logging, Chinese") << 0 << ":memory:"
+                                                         << "无法打开历史数据文件 %1：\n"
+                                                         << "历史数据文件不能使用预写日志（WAL）模式";
+    }
+
+    void an_unopened_history_is_told_on_showing()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        QFETCH(QString, reason);
+        if (file == QStringLiteral("garbage")) {
+            file = dir.filePath(QStringLiteral("garbage.db"));
+            QFile garbage(file);
+            QVERIFY(garbage.open(QIODevice::WriteOnly));
+            garbage.write(QByteArray(4096, 'x'));
+        }
+        Language shown(language);
+        RecordingPrompts told;
+        HistoryChartWindow window(file, meters, shown, told);
+        QVERIFY(!window.storeOpen());
+        window.show();
+        QTRY_COMPARE(told.shown.size(), 1);
+        QCOMPARE(told.shown[0].kind, RecordingPrompts::Kind::Error);
+        // SQLite's own words come in English, Qt's after them in the language.
+        const QString text = told.shown[0].text;
+        QVERIFY2(text.startsWith(message.arg(QDir::toNativeSeparators(file)) + reason), qPrintable(text));
     }
 
     void the_window_switches_the_recording()
