@@ -6,6 +6,7 @@ quorvane_packages=(
   libmodbus-dev sqlite3
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick fonts-wqy-microhei
+  at-spi2-core python3-pyatspi dbus-daemon dbus-x11
 )
 
 ensure_packages() {

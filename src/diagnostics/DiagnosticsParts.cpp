@@ -3,9 +3,31 @@
 #include "DiagnosticsTexts.h"
 #include "Prompts.h"
 
+#include <QAccessibleWidget>
 #include <QFileDialog>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSet>
+
+namespace {
+
+// The window classes announced as windows, by class name; only the GUI
+// thread asks.
+QSet<QString> &windowClasses()
+{
+    static QSet<QString> names;
+    return names;
+}
+
+// Asked for the object's own class first, then for its base classes.
+QAccessibleInterface *accessibleWindow(const QString &className, QObject *object)
+{
+    if (!object || !object->isWidgetType() || !windowClasses().contains(className))
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+}
+
+} // namespace
 
 namespace DiagnosticsParts {
 
@@ -14,6 +36,13 @@ QPushButton *namedButton(const char *name, QWidget *parent)
     auto *button = new QPushButton(parent);
     button->setObjectName(QString::fromLatin1(name));
     return button;
+}
+
+void announceAsWindow(QWidget *window)
+{
+    windowClasses().insert(QString::fromLatin1(window->metaObject()->className()));
+    // Installing the same factory again changes nothing.
+    QAccessible::installFactory(accessibleWindow);
 }
 
 void askAndSave(QWidget *parent, const QString &title, const QString &filter, const QString &text,

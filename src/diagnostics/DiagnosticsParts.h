@@ -12,6 +12,12 @@ namespace DiagnosticsParts {
 // A push button with the object name that tests and screen readers find it by.
 QPushButton *namedButton(const char *name, QWidget *parent);
 
+// Screen readers take a top-level plain QWidget for a filler; after this,
+// every window of `window`'s class is announced as a window, its title as its
+// name. Called first thing in the window class's constructor, before anything
+// asks for the window's accessible interface.
+void announceAsWindow(QWidget *window);
+
 // Asks where to save (`title`, `filter`) and writes `text` there as UTF-8,
 // whole or not at all; a file that cannot be written is told with the
 // reason. Nothing happens when the operator cancels.

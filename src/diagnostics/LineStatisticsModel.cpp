@@ -42,7 +42,7 @@ LineStatisticsModel::LineStatisticsModel(const LiveValueTable &table, const Mete
         Shown &meter = shown[address];
         meter.seen = values.health(address);
         meter.maxMs = meter.seen.maxResponseMs;
-        if (meter.seen.answers > 0 && values.value(address) != LiveValueTable::NoAnswer)
+        if (meter.seen.answers > 0 && values.answering(address))
             meter.state = Answering::Yes;
         else if (faults(meter.seen) > 0)
             meter.state = Answering::No;

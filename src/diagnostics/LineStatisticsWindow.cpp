@@ -19,6 +19,7 @@ LineStatisticsWindow::LineStatisticsWindow(const LiveValueTable &values, const M
                                            const Language &lang, Prompts &shownPrompts, QWidget *parent)
     : QWidget(parent, Qt::Tool), language(lang), prompts(shownPrompts)
 {
+    DiagnosticsParts::announceAsWindow(this);
     setObjectName(QStringLiteral("lineStatistics"));
     model = new LineStatisticsModel(values, meters, language.index(), this);
     sorted = new QSortFilterProxyModel(this);

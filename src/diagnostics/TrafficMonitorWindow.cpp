@@ -22,6 +22,7 @@ TrafficMonitorWindow::TrafficMonitorWindow(MeterLine &meterLine, const Language 
                                            QWidget *parent)
     : QWidget(parent, Qt::Tool), line(meterLine), language(lang), prompts(shownPrompts)
 {
+    DiagnosticsParts::announceAsWindow(this);
     setObjectName(QStringLiteral("trafficMonitor"));
     lines = new TrafficLog(language.index(), this);
     shown = new QSortFilterProxyModel(this);

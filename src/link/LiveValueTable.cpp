@@ -3,15 +3,18 @@
 #include <algorithm>
 
 namespace {
-// Meters below this address start marked as not answering, the rest at 0.0.
+// Meters below this address start marked as not answering, the rest
+// answering at 0.0.
 constexpr int kFirstUnmarkedMeter = 25;
 const MeterHealth kNoHealth;
 } // namespace
 
 LiveValueTable::LiveValueTable(QObject *parent) : QObject(parent)
 {
-    for (int address = 0; address < Modbus::MeterCount; ++address)
-        table[address] = address < kFirstUnmarkedMeter ? NoAnswer : 0.0;
+    for (int address = 0; address < Modbus::MeterCount; ++address) {
+        answeringNow[address] = address >= kFirstUnmarkedMeter;
+        table[address] = answeringNow[address] ? 0.0 : NoAnswer;
+    }
 }
 
 double LiveValueTable::value(int address) const
@@ -24,11 +27,17 @@ const MeterHealth &LiveValueTable::health(int address) const
     return isMeter(address) ? meterHealth[address] : kNoHealth;
 }
 
+bool LiveValueTable::answering(int address) const
+{
+    return isMeter(address) && answeringNow[address];
+}
+
 void LiveValueTable::store(int address, double value)
 {
     if (!isMeter(address))
         return;
     table[address] = value;
+    answeringNow[address] = true;
     reading = {address, value};
     emit valueStored(address, value);
 }
@@ -38,6 +47,7 @@ void LiveValueTable::markNotAnswering(int address)
     if (!isMeter(address))
         return;
     table[address] = NoAnswer;
+    answeringNow[address] = false;
     emit markedNotAnswering(address);
 }
 

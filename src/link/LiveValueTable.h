@@ -32,9 +32,11 @@ struct MeterHealth {
 };
 
 // The live values of the 64 meters and the line health of each, written by
-// the scheduler and read by every window that shows them. -500.0 means that
-// the meter did not answer. Windows hold it by const reference and follow
-// its signals; only the line changes it.
+// the scheduler and read by every window that shows them. A meter found
+// silent gets the value -500.0, the mark the chart draws at its lower limit;
+// whether a meter answers is told by answering() alone, since a meter may
+// truly read -500.0. Windows hold it by const reference and follow its
+// signals; only the line changes it.
 class LiveValueTable : public QObject {
     Q_OBJECT
 
@@ -52,6 +54,11 @@ public:
     // The health of the meter at `address`; all zero for an address that
     // cannot be a meter.
     const MeterHealth &health(int address) const;
+    // Whether the meter at `address` answers: false while it is marked as
+    // not answering (meters 0..24 start so, the probe marks a silent one),
+    // true again from its next stored answer. False for an address that
+    // cannot be a meter.
+    bool answering(int address) const;
 
     // A monitoring answer was accepted: the value and the live reading.
     void store(int address, double value);
@@ -77,6 +84,7 @@ private:
     template <typename Change> void changeHealth(int address, Change change);
 
     std::array<double, Modbus::MeterCount> table{};
+    std::array<bool, Modbus::MeterCount> answeringNow{};
     std::array<MeterHealth, Modbus::MeterCount> meterHealth{};
     LiveReading reading;
 };

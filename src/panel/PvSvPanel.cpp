@@ -40,6 +40,7 @@ PvSvPanel::PvSvPanel(int meterAddress, const LiveValueTable &liveValues, const L
     // The panel is a window of its own on the view's coloured background.
     setAutoFillBackground(true);
     setWindowTitle(kPanelCaption.text(0).arg(meterAddress));
+    setAccessibleName(windowTitle());
 
     captionStrip = makeLabel(this, QStringLiteral("caption"), Qt::AlignLeft | Qt::AlignVCenter);
     captionStrip->setText(windowTitle());
@@ -51,7 +52,10 @@ PvSvPanel::PvSvPanel(int meterAddress, const LiveValueTable &liveValues, const L
     pvValue = makeLabel(this, QStringLiteral("pvValue"), Qt::AlignCenter);
     pvValue->setFrameStyle(QFrame::Box | QFrame::Plain);
     pvValue->setAutoFillBackground(true);
-    pvValue->setAccessibleName(kPanelPv.text(0));
+    // A screen reader reads a label by its name, and the name of a label
+    // without one is its text: the value keeps no name of its own, so it is
+    // read as shown, labelled by "PV".
+    pvLabel->setBuddy(pvValue);
     // The set value is part of the panel but not shown by this program.
     svLabel = makeLabel(this, QStringLiteral("svLabel"), Qt::AlignLeft | Qt::AlignVCenter);
     svLabel->setText(kPanelSv.text(0));
@@ -59,13 +63,14 @@ PvSvPanel::PvSvPanel(int meterAddress, const LiveValueTable &liveValues, const L
     svLabel->hide();
     svValue->hide();
 
-    // The initial arrangement, in the dialog units of the original panel.
+    // The initial arrangement, in the panel's dialog units.
     title->setGeometry(QRect(QPoint(), dialogUnits(93, 8)));
     pvLabel->resize(dialogUnits(10, 8).expandedTo(pvLabel->sizeHint()));
     resize(dialogUnits(107, 70));
     buildMenu();
     applyStyle();
     refresh();
+    connect(&language, &Language::changed, this, &PvSvPanel::applyStyle);
 }
 
 QSize PvSvPanel::dialogUnits(int x, int y) const
@@ -112,8 +117,9 @@ QString PvSvPanel::valueTextOf(const LiveValueTable &table, int address)
     if (health.answers + health.missing + health.garbage + health.exceptions == 0)
         return QString();
     // Silent, or nothing but unusable answers since the line was opened: a
-    // value from before is not a reading.
-    if (table.value(address) == LiveValueTable::NoAnswer || health.lastGoodAnswer.isNull())
+    // value from before is not a reading. The value itself tells nothing, a
+    // meter may read -500.0.
+    if (!table.answering(address) || health.lastGoodAnswer.isNull())
         return kPanelNoAnswer.text(0);
     return QString::asprintf("%.1f", table.value(address));
 }

@@ -3,13 +3,17 @@
 #include "LineUnderTest.h"
 #include "MeterSimProcess.h"
 
+#include <QAbstractItemModelTester>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 
@@ -46,6 +50,10 @@ class TestLineStatistics : public QObject {
     Q_OBJECT
 
     const QAbstractItemModel *shown = nullptr;
+    // A line on which meter 1 answers its curve, meter 2 is silent and
+    // meter 3 reads -500.0; started by the first test that needs it.
+    std::unique_ptr<MeterSimProcess> lowSim;
+    std::unique_ptr<LineUnderTest> lowLine;
 
     int rowOf(int meter) const
     {
@@ -66,6 +74,14 @@ class TestLineStatistics : public QObject {
     }
 
 private slots:
+    void cleanupTestCase()
+    {
+        if (lowLine)
+            lowLine->line->close();
+        if (lowSim)
+            QVERIFY(lowSim->stop());
+    }
+
     // Meter 1 answers, 2 is silent, 3 answers with a bad CRC, 4 refuses.
     void statisticsFollowARealLine()
     {
@@ -154,6 +170,91 @@ private slots:
 
         rig.line->close();
         QVERIFY(sim.stop());
+    }
+
+    // Every change the model makes, checked by Qt's model tester on the
+    // model and on a sorting proxy like the window's: answers and faults of
+    // meters in and out of the range, a reset of the counts and of the line,
+    // the language, the positions and a change of the configured range.
+    void theModelKeepsTheRulesOfAModel()
+    {
+        using M = LineStatisticsModel;
+        using Tester = QAbstractItemModelTester;
+        LiveValueTable values;
+        MeterConfiguration meters;
+        meters.set({1, 1, 200, 2, 1, 4, 4});
+        const QDateTime when(QDate(2024, 5, 6), QTime(12, 0));
+        values.countAnswer(2, 30, when);
+        M model(values, meters, 1);
+        QSortFilterProxyModel sorted;
+        sorted.setSourceModel(&model);
+        sorted.setSortRole(M::SortRole);
+        sorted.sort(M::Answers, Qt::DescendingOrder);
+        Tester direct(&model, Tester::FailureReportingMode::QtTest);
+        Tester throughProxy(&sorted, Tester::FailureReportingMode::QtTest);
+        QCOMPARE(model.rowCount(), 4);
+
+        for (int round = 0; round < 3; ++round) {
+            for (int meter = 0; meter <= 5; ++meter) {
+                values.countAnswer(meter, 10 + round, when.addSecs(round));
+                values.store(meter, round * 1.5);
+                values.countMissing(meter);
+                values.countGarbage(meter);
+                values.countException(meter);
+                values.markNotAnswering(meter);
+            }
+        }
+        QCOMPARE(sorted.index(0, M::Address).data().toString(), QStringLiteral("2#"));
+        QCOMPARE(sorted.index(0, M::Answers).data().toInt(), 4);
+
+        model.resetBaseline();
+        QCOMPARE(sorted.index(0, M::Answers).data().toInt(), 0);
+        values.countAnswer(3, 12, when);
+        values.resetHealth();
+        model.setLanguage(0);
+        QCOMPARE(sorted.headerData(M::Address, Qt::Horizontal).toString(), QStringLiteral("地址"));
+        std::array<QString, Modbus::MeterCount> positions;
+        positions[3] = QStringLiteral("north");
+        model.setPositions(positions);
+
+        const QList<std::pair<int, int>> ranges{{3, 9}, {5, 5}, {7, 6}, {0, 63}};
+        for (const auto &[first, last] : ranges) {
+            meters.set({1, 1, 200, 2, first, last, std::max(last - first + 1, 0)});
+            QCOMPARE(model.rowCount(), std::max(last - first + 1, 0));
+            values.countAnswer(first, 10, when);
+            values.store(first, 1.0);
+        }
+    }
+
+    void stateOfAWindowOpenedOnARunningLine_data()
+    {
+        QTest::addColumn<int>("meter");
+        QTest::addColumn<bool>("answering");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("a meter that reads -500.0 is answering") << 3 << true << QStringLiteral("answering");
+        QTest::newRow("a silent meter is not answering") << 2 << false << QStringLiteral("not answering");
+        QTest::newRow("a meter on its curve is answering") << 1 << true << QStringLiteral("answering");
+    }
+    void stateOfAWindowOpenedOnARunningLine()
+    {
+        QFETCH(int, meter);
+        QFETCH(bool, answering);
+        QFETCH(QString, state);
+        if (!lowLine) {
+            lowSim = std::make_unique<MeterSimProcess>();
+            QVERIFY2(lowSim->start({"--addresses", "1-3", "--silent", "2", "--value", "3=-5000"}),
+                     qPrintable(lowSim->errorText()));
+            lowLine = std::make_unique<LineUnderTest>(lowSim->devicePath(), noMenu, 1, 3, 200);
+            QVERIFY(lowLine->open());
+        }
+        const LiveValueTable &values = lowLine->values();
+        QTRY_VERIFY_WITH_TIMEOUT(values.health(meter).answers + values.health(meter).missing > 0 &&
+                                     values.answering(meter) == answering,
+                                 kDeadlineMs);
+        // What the window finds when it opens, before the line's next word.
+        LineStatisticsWindow window(values, lowLine->meters, lowLine->language, lowLine->recorded);
+        shown = window.findChild<QTableView *>(QStringLiteral("statisticsTable"))->model();
+        QCOMPARE(cell(meter, LineStatisticsModel::State), state);
     }
 };
 

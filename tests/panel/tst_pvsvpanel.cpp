@@ -98,12 +98,21 @@ private slots:
         QVERIFY(valueLabel(panel)->palette().color(QPalette::Window) !=
                 panel.palette().color(QPalette::Base));
         QCOMPARE(valueLabel(panel)->accessibleDescription(), QStringLiteral("无应答"));
+        language.set(1);
+        QCOMPARE(valueLabel(panel)->accessibleDescription(), QStringLiteral("not answering"));
 
         answer(table, 3, 7.5);
         panel.refresh();
         QCOMPARE(valueLabel(panel)->text(), QStringLiteral("7.5"));
         QVERIFY(!panel.notAnswering());
         QCOMPARE(valueLabel(panel)->palette().color(QPalette::Window), panel.palette().color(QPalette::Base));
+        QCOMPARE(valueLabel(panel)->accessibleDescription(), QString());
+
+        // A meter that truly reads -500.0 answers.
+        answer(table, 3, LiveValueTable::NoAnswer);
+        panel.refresh();
+        QCOMPARE(valueLabel(panel)->text(), QStringLiteral("-500.0"));
+        QVERIFY(!panel.notAnswering());
     }
 
     void refresh_repaints_only_changed_panels()

@@ -33,6 +33,10 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("LIST")},
         {QStringLiteral("read-only"), QStringLiteral("Addresses answering every write with an exception."),
          QStringLiteral("LIST")},
+        {QStringLiteral("value"),
+         QStringLiteral("Meter ADDR's process value stays at TENTHS (signed) instead of following its curve; "
+                        "may be given for several meters."),
+         QStringLiteral("ADDR=TENTHS")},
         {QStringLiteral("link"),
          QStringLiteral("Make PATH a symbolic link to the device while running, like the fixed name of "
                         "an adapter that is plugged in."),
@@ -90,6 +94,21 @@ bool readAddresses(const QCommandLineParser &parser, SimOptions &options)
     return true;
 }
 
+// Each "ADDR=TENTHS" of --value.
+bool readFixedValues(const QCommandLineParser &parser, SimOptions &options)
+{
+    for (const QString &pair : parser.values(QStringLiteral("value"))) {
+        const QStringList parts = pair.split(QLatin1Char('='));
+        int address = 0;
+        int tenths = 0;
+        if (parts.size() != 2 || !toInt(parts[0], 0, 255, &address) ||
+            !toInt(parts[1], -32768, 32767, &tenths))
+            return false;
+        options.fixedValues.insert(address, std::int16_t(tenths));
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<SimOptions> SimOptions::parse(const QStringList &arguments, QString *error)
@@ -105,7 +124,7 @@ std::optional<SimOptions> SimOptions::parse(const QStringList &arguments, QStrin
         return std::nullopt;
     }
     SimOptions options;
-    if (!readLine(parser, options) || !readAddresses(parser, options)) {
+    if (!readLine(parser, options) || !readAddresses(parser, options) || !readFixedValues(parser, options)) {
         *error = QStringLiteral("invalid option value; see --help");
         return std::nullopt;
     }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 
 // The simulator's command line.
@@ -14,6 +16,8 @@ struct SimOptions {
     QSet<int> badCrc;
     QSet<int> refusing;
     QSet<int> readOnly;
+    // Process values that stay put, in tenths, by meter address.
+    QHash<int, std::int16_t> fixedValues;
     int baud = 9600;
     int dataBits = 8;
     char parity = 'N';

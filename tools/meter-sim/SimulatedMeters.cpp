@@ -115,7 +115,7 @@ QByteArray SimulatedMeters::readAnswer(int address, int reg, int quantity, doubl
         return exception(address, Modbus::ReadHolding, kIllegalDataValue);
     int value = 0;
     if (reg == ProcessValueRegister)
-        value = processValue(address, seconds);
+        value = fixedValues.value(address, processValue(address, seconds));
     else if (const int k = parameterIndex(reg); k >= 0)
         value = parameter(address, k);
     else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 
@@ -11,9 +12,10 @@
 // the addressed meter would send back.
 //
 // Register map of every meter: 200 is the process value in tenths (signed,
-// slowly varying, a curve of its own per meter); 2k for k = 0..49 is parameter
-// k, which a write (0x06) changes and a read (0x03) returns. Any other
-// register gets the exception answer 02 (illegal data address).
+// slowly varying, a curve of its own per meter, or a fixed value); 2k for
+// k = 0..49 is parameter k, which a write (0x06) changes and a read (0x03)
+// returns. Any other register gets the exception answer 02 (illegal data
+// address).
 class SimulatedMeters {
 public:
     static constexpr int ParameterCount = 50;
@@ -31,6 +33,8 @@ public:
     void setRefusing(const QSet<int> &addresses) { refusing = addresses; }
     // Meters whose parameters are locked: a write gets exception 04.
     void setReadOnly(const QSet<int> &addresses) { readOnly = addresses; }
+    // Meters whose process value stays at the given tenths.
+    void setFixedValues(const QHash<int, std::int16_t> &tenths) { fixedValues = tenths; }
     // The values every meter's parameters start from.
     void setParameterDefaults(const Parameters &values);
     std::int16_t parameter(int address, int k) const;
@@ -60,6 +64,7 @@ private:
     QSet<int> badCrc;
     QSet<int> refusing;
     QSet<int> readOnly;
+    QHash<int, std::int16_t> fixedValues;
     // Parameters by address byte, so that any address 0..255 can be served.
     std::array<Parameters, 256> parameters{};
 };

@@ -143,6 +143,7 @@ int main(int argc, char *argv[])
     meters.setBadCrc(options->badCrc);
     meters.setRefusing(options->refusing);
     meters.setReadOnly(options->readOnly);
+    meters.setFixedValues(options->fixedValues);
     loadParameters(meters, *options);
 
     std::FILE *log = stderr;
