@@ -45,11 +45,11 @@ LineOpenResult MeterLine::open(const PortSettings &settings)
     port = settings;
     values.resetHealth();
     if (!link.OpenPort(port.portText))
-        return {LineOpenResult::Status::OpenFailed, link.errorText()};
+        return {LineOpenResult::Status::OpenFailed, link.failure()};
     // A port that opens but refuses the line settings (a rate or a stop-bit
     // count the device cannot do) must not leave the line dead in silence.
     if (!configure())
-        return {LineOpenResult::Status::ConfigureFailed, link.errorText()};
+        return {LineOpenResult::Status::ConfigureFailed, link.failure()};
     scheduler.startMonitoring();
     return {};
 }

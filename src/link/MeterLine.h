@@ -20,11 +20,11 @@ class MeterConfiguration;
 class Prompts;
 
 // The outcome of opening the line: open, or why not, with the port's own
-// description of the failure.
+// reason for the failure.
 struct LineOpenResult {
     enum class Status { Open, OpenFailed, ConfigureFailed };
     Status status = Status::Open;
-    QString driverText;
+    PortFailure failure;
 
     explicit operator bool() const { return status == Status::Open; }
 };

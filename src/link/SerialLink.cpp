@@ -8,6 +8,7 @@
 #include <utility>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <sys/ioctl.h>
 #endif
 
@@ -59,23 +60,27 @@ bool toStopBits(int index, QSerialPort::StopBits *stopBits)
 
 // QSerialPort leaves its error string at "No error" for a failed open; the
 // error code still tells why.
-QString portError(QSerialPort::SerialPortError error)
+PortFailure portFailure(const QString &device, QSerialPort::SerialPortError error)
 {
+    using Reason = PortFailure::Reason;
     switch (error) {
+    case QSerialPort::NoError:
+        return {};
     case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("no such device");
+        return {Reason::DeviceNotFound, device};
     case QSerialPort::PermissionError:
-        return QStringLiteral("permission denied or in use");
+        return {Reason::PermissionDenied, device};
     case QSerialPort::UnsupportedOperationError:
-        return QStringLiteral("setting not supported");
+        return {Reason::SettingRefused, device};
     default:
-        return QStringLiteral("error %1").arg(int(error));
+        return {Reason::Other, device, int(error)};
     }
 }
 
 } // namespace
 
-SerialLink::SerialLink(PortNames names, QObject *parent) : QObject(parent), portNames(std::move(names))
+SerialLink::SerialLink(PortNames names, QObject *parent)
+    : QObject(parent), portNames(std::move(names)), port(this)
 {
     silenceTimer.setSingleShot(true);
     silenceTimer.setInterval(kMinimumSilenceMs);
@@ -92,17 +97,18 @@ SerialLink::~SerialLink()
 int SerialLink::OpenPort(const QString &portName)
 {
     ClosePort();
-    const QString device = portNames.devicePath(portName);
-    failure.clear();
+    device = portNames.devicePath(portName);
+    failed = {};
     if (device.isEmpty()) {
-        failure = portName;
+        failed = {PortFailure::Reason::NoDevice, portName};
         return 0;
     }
     port.setPortName(device);
+    reported = QSerialPort::NoError;
     // QSerialPort opens exclusively: it takes the device's lock file and sets
     // TIOCEXCL, so neither a second link nor another program can share it.
     if (!port.open(QIODevice::ReadWrite)) {
-        failure = device + QStringLiteral(": ") + portError(port.error());
+        failed = portFailure(device, reported);
         port.clearError();
         return 0;
     }
@@ -116,13 +122,18 @@ int SerialLink::Configure(int baud, int dataBits, int parityIndex, int stopBitsI
     if (!port.isOpen() || baud <= 0 || dataBits < 5 || dataBits > 8 || !toParity(parityIndex, &parity) ||
         !toStopBits(stopBitsIndex, &stopBits))
         return 0;
+    reported = QSerialPort::NoError;
     // The platform refuses what it cannot do (1.5 stop bits on Linux, an odd
     // baud rate on some drivers); the link then does not run.
     const bool applied = port.setBaudRate(baud) && port.setDataBits(QSerialPort::DataBits(dataBits)) &&
                          port.setParity(parity) && port.setStopBits(stopBits) &&
                          port.setFlowControl(QSerialPort::NoFlowControl);
     if (!applied) {
-        failure = portError(port.error());
+        // A refusal the port gives no error code for is still a refused
+        // setting.
+        failed = portFailure(device, reported);
+        if (!failed)
+            failed = {PortFailure::Reason::SettingRefused, device};
         port.clearError();
         return 0;
     }
@@ -246,27 +257,50 @@ void SerialLink::reportAnswer()
 
 void SerialLink::onError(QSerialPort::SerialPortError error)
 {
+    // Kept for OpenPort and Configure: the error is cleared below, before
+    // the call that caused it has returned.
+    if (error != QSerialPort::NoError)
+        reported = error;
     switch (error) {
     case QSerialPort::NoError:
         return;
     case QSerialPort::WriteError:
         requestOutstanding = 0;
         break;
-    case QSerialPort::ResourceError:
-        // The device went away (an unplugged USB adapter): no answer can
-        // come. Nothing more is written to it, and the port is closed once
-        // QSerialPort has returned from reporting the error (closing it
-        // inside its own handler makes it read and flush a closed device).
-        if (!deviceGone) {
-            deviceGone = true;
-            requestOutstanding = 0;
-            QMetaObject::invokeMethod(this, &SerialLink::closeLostDevice, Qt::QueuedConnection);
+    case QSerialPort::ReadError:
+        // A device that hung up (an unplugged USB adapter, a pseudo-terminal
+        // whose other side closed) stays readable and every read of it
+        // returns nothing. QSerialPort reports each such read as a read
+        // error and keeps listening, so the reports would come back at once,
+        // over and over. A read that finds nothing on a device still there
+        // is no loss: discardInput() may have dropped bytes the port had
+        // already been told about.
+        if (deviceHungUp()) {
+            loseDevice();
+            return;
         }
+        break;
+    case QSerialPort::ResourceError:
+        loseDevice();
         return;
     default:
         break;
     }
     port.clearError();
+}
+
+// The device went away: no answer can come. Nothing more is written to it,
+// and the port is closed once QSerialPort has returned from reporting the
+// error (closing it inside its own handler makes it read and flush a closed
+// device). Qt delivers the queued close before the port's next read
+// notification, so a hung-up device is not read again.
+void SerialLink::loseDevice()
+{
+    if (deviceGone)
+        return;
+    deviceGone = true;
+    requestOutstanding = 0;
+    QMetaObject::invokeMethod(this, &SerialLink::closeLostDevice, Qt::QueuedConnection);
 }
 
 void SerialLink::closeLostDevice()
@@ -281,6 +315,18 @@ void SerialLink::discardInput()
 {
     port.clear(QSerialPort::Input);
     port.readAll();
+}
+
+bool SerialLink::deviceHungUp() const
+{
+#ifdef Q_OS_UNIX
+    // Linux marks a hung-up terminal with POLLHUP (and POLLERR) whatever
+    // events are asked for.
+    pollfd state{int(port.handle()), 0, 0};
+    if (port.isOpen() && ::poll(&state, 1, 0) == 1)
+        return (state.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#endif
+    return false;
 }
 
 bool SerialLink::driverHasInput() const

@@ -2,6 +2,7 @@
 
 #include "AnswerAssembler.h"
 #include "ModbusFrame.h"
+#include "PortFailure.h"
 #include "PortNames.h"
 #include "RequestChannel.h"
 
@@ -53,9 +54,8 @@ public:
     void ClosePort();
 
     bool isOpen() const { return port.isOpen(); }
-    // The port's own description of why the last OpenPort or Configure
-    // failed.
-    QString errorText() const { return failure; }
+    // Why the last OpenPort or Configure failed, as the port told it.
+    const PortFailure &failure() const { return failed; }
     QString devicePath() const { return port.portName(); }
     // How long the line must stay quiet before an unfinished answer counts
     // as ended, for the current line settings.
@@ -87,14 +87,16 @@ private:
     void onReadyRead();
     void onSilence();
     void onError(QSerialPort::SerialPortError error);
+    void loseDevice();
     void closeLostDevice();
     void discardInput();
     void answerComplete();
     void reportAnswer();
     bool driverHasInput() const;
+    bool deviceHungUp() const;
 
     PortNames portNames;
-    QSerialPort port;
+    QSerialPort port; // a child, so that tests can watch what it reports
     QTimer silenceTimer;
     AnswerAssembler assembler;
     QElapsedTimer sentAt;
@@ -103,7 +105,9 @@ private:
     ModbusRequest written{};
     QByteArray heard;
     int responseMs = -1;
-    QString failure;
+    QString device; // the device path of the port last opened
+    PortFailure failed;
+    QSerialPort::SerialPortError reported = QSerialPort::NoError; // the port's last error
     bool answerWaiting = false;
     bool deviceGone = false; // reported lost, not yet closed
 };

@@ -7,6 +7,7 @@
 #include "SimulatedMeters.h"
 
 #include <QFile>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -115,6 +116,9 @@ private slots:
     void echoFollowedByAnswerYieldsTheAnswer_data();
     void echoFollowedByAnswerYieldsTheAnswer();
     void noAnswerWhileNoRequestIsOutstanding();
+    void hangUpIsTheDeviceLost_data();
+    void hangUpIsTheDeviceLost();
+    void inputDroppedBeforeItIsReadIsNoHangUp();
 
     void benchmarkRoundTrip_data();
     void benchmarkRoundTrip();
@@ -563,6 +567,77 @@ void TestSerialLink::noAnswerWhileNoRequestIsOutstanding()
     QTRY_COMPARE_WITH_TIMEOUT(pty.pendingForSlave(), 0, kTimeoutMs);
     QCOMPARE(ready.count(), 1);
     QVERIFY(holdsExactly(link->ReadResponse(), QByteArray()));
+}
+
+// The adapter is pulled out: the device hangs up, stays readable and every
+// read of it returns nothing. That is the device lost, told at once from the
+// read side; no request has to fail first.
+void TestSerialLink::hangUpIsTheDeviceLost_data()
+{
+    QTest::addColumn<bool>("simulator");
+    QTest::newRow("the simulator exits") << true;
+    QTest::newRow("the other side of a pseudo-terminal closes") << false;
+}
+
+void TestSerialLink::hangUpIsTheDeviceLost()
+{
+    QFETCH(bool, simulator);
+    MeterSimProcess sim;
+    PseudoTerminal pty;
+    QVERIFY(simulator ? sim.start() : pty.open());
+    auto link = openLink(simulator ? sim.devicePath() : pty.slavePath());
+    QVERIFY(link);
+    if (simulator) {
+        ReceiveBuffer answer;
+        QVERIFY(ask(*link, 1, 3, 200, 0, &answer));
+    }
+    auto *port = link->findChild<QSerialPort *>();
+    QVERIFY(port);
+    qsizetype errors = 0;
+    connect(port, &QSerialPort::errorOccurred, this, [&](QSerialPort::SerialPortError error) {
+        if (error != QSerialPort::NoError)
+            ++errors;
+    });
+    QSignalSpy lost(link.get(), &SerialLink::deviceLost);
+
+    if (simulator)
+        QVERIFY(sim.stop());
+    else
+        pty.close();
+    QVERIFY(lost.wait(kTimeoutMs));
+    QCOMPARE(lost.count(), 1);
+    QVERIFY(!link->isOpen());
+    QCOMPARE(link->runFlag.load(), 0);
+    // A hung-up device wakes the port up for as long as it stays open; before
+    // the hang-up counted as lost, it reported thousands of read errors a
+    // second.
+    qInfo("errors reported by the port: %lld", qlonglong(errors));
+    QVERIFY2(errors < 5, qPrintable(QString::number(errors)));
+}
+
+// Bytes that wait in the driver are dropped when a request goes out; when the
+// request is written from a queued call (as the line delivers answers), the
+// port may already have been told they are there and then reads nothing. The
+// device is still there.
+void TestSerialLink::inputDroppedBeforeItIsReadIsNoHangUp()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.open());
+    auto link = openLink(pty.slavePath());
+    QVERIFY(link);
+    QSignalSpy lost(link.get(), &SerialLink::deviceLost);
+    QSignalSpy ready(link.get(), &SerialLink::answerReady);
+    QVERIFY(deliver(pty, hex("ff00ee11")));
+    QMetaObject::invokeMethod(
+        link.get(), [&link] { link->WriteRequest(1, 3, 200, 0); }, Qt::QueuedConnection);
+    QTRY_COMPARE_WITH_TIMEOUT(link->requestOutstanding.load(), 1, kTimeoutMs);
+    QCOMPARE(receiveRequest(pty), bytesOf(BuildRequest(1, 3, 200, 0)));
+    const QByteArray frame = hex("010302012cb809");
+    QVERIFY(deliver(pty, frame));
+    QVERIFY(ready.wait(kTimeoutMs));
+    QVERIFY(holdsExactly(link->ReadResponse(), frame));
+    QCOMPARE(lost.count(), 0);
+    QVERIFY(link->isOpen());
 }
 
 // Request written to whole answer read, against the simulator: the part of a
