@@ -44,6 +44,17 @@ done
 echo "meter simulator on $(head -n 1 "$sim_out") (requests logged in $sim_log)"
 echo "data directory: $QUORVANE_HOME"
 
+# The demo opens on the value panels the first time; after that the program
+# reopens on whatever it showed when it was last closed.
+settings=$QUORVANE_HOME/qlvmsys.dll
+if ! grep -qi '^Surface=' "$settings"; then
+  if grep -qi '^\[SysConfig\]' "$settings"; then
+    sed -i '/^\[[Ss][Yy][Ss][Cc][Oo][Nn][Ff][Ii][Gg]\]/a Surface=MeterPanel' "$settings"
+  else
+    printf '\n[SysConfig]\nSurface=MeterPanel\n' >>"$settings"
+  fi
+fi
+
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   "$build/bin/quorvane"
   exit 0

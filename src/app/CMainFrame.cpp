@@ -17,6 +17,7 @@
 #include "MeterRegister.h"
 #include "ParameterDialog.h"
 #include "ProgressDialog.h"
+#include "SettingsWriteReport.h"
 #include "QuorvaneApplication.h"
 #include "Texts.h"
 #include "ToolbarIcons.h"
@@ -68,6 +69,7 @@ CMainFrame::CMainFrame(QuorvaneApplication &app, MeterLine &line, MeterConfigura
 
     mainView = new CQuorvaneView(meters, line.liveValues(), lang, prompter, this);
     mainView->loadMeterConfiguration();
+    mainView->restoreSurface();
     setCentralWidget(mainView);
     frameCommands = new FrameCommands(this);
     buildStatusBar();
@@ -247,6 +249,31 @@ void CMainFrame::switchLanguage(int newLanguage)
     setWindowTitle(application.windowTitle());
 }
 
+namespace {
+
+// The port's reason in words, for the line under the open-failure text.
+QString reasonText(const PortFailure &failure, int language)
+{
+    using Reason = PortFailure::Reason;
+    switch (failure.reason) {
+    case Reason::None:
+        break;
+    case Reason::NoDevice:
+        return kPortNoDevice.text(language).arg(failure.device);
+    case Reason::DeviceNotFound:
+        return kPortDeviceNotFound.text(language).arg(failure.device);
+    case Reason::PermissionDenied:
+        return kPortPermissionDenied.text(language).arg(failure.device);
+    case Reason::SettingRefused:
+        return kPortSettingRefused.text(language).arg(failure.device);
+    case Reason::Other:
+        return kPortOtherError.text(language).arg(failure.device).arg(failure.code);
+    }
+    return QString();
+}
+
+} // namespace
+
 void CMainFrame::openLine(const BiText &openFailure, const BiText &caption)
 {
     const LineOpenResult opened = meterLine.open(port);
@@ -254,7 +281,11 @@ void CMainFrame::openLine(const BiText &openFailure, const BiText &caption)
         return;
     const BiText &text =
         opened.status == LineOpenResult::Status::OpenFailed ? openFailure : kConfigurePortFailed;
-    prompter.error(text.text(language()), caption.text(language()));
+    // The port's reason goes under the usual text, which stays as it is.
+    QString message = text.text(language());
+    if (opened.failure)
+        message += QLatin1Char('\n') + reasonText(opened.failure, language());
+    prompter.error(message, caption.text(language()));
 }
 
 void CMainFrame::onCommConfig()
@@ -266,10 +297,8 @@ void CMainFrame::onCommConfig()
     port = commDialog->fields();
     // The line is tried with the new settings all the same; only the next
     // start would not find them.
-    if (!port.write(settings)) {
-        prompter.error(kSettingsWriteFailed.text(language()).arg(QDir::toNativeSeparators(settings.path())),
-                       kCaptionError.text(language()));
-    }
+    if (!port.write(settings))
+        reportSettingsWriteFailed(prompter, settings, language());
     openLine(kOpenPortFailed, kCaptionConfigError);
 }
 
@@ -305,22 +334,27 @@ void CMainFrame::showParameters(const ParameterDisplay &display)
     if (!parameterWindow) {
         parameterWindow = new ParameterDialog(
             display, lang, prompter, [this](const ParameterWriteList &list) { return startWrite(list); },
-            this);
+            this, [this] { return writeRunning(); });
     }
     parameterWindow->show();
     parameterWindow->raise();
     parameterWindow->activateWindow();
 }
 
+bool CMainFrame::writeRunning()
+{
+    // The progress window is there while a write runs; it is brought
+    // forward so the operator sees how far the write is.
+    if (!progress)
+        return false;
+    progress->show();
+    progress->raise();
+    return true;
+}
+
 bool CMainFrame::startWrite(const ParameterWriteList &list)
 {
-    // A write still running only brings its progress window forward.
-    if (progress) {
-        progress->show();
-        progress->raise();
-        return false;
-    }
-    return meterLine.startWrite(list);
+    return !writeRunning() && meterLine.startWrite(list);
 }
 
 void CMainFrame::setStatusText(const QString &text)

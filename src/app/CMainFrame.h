@@ -45,7 +45,7 @@ public:
 
     // The command ids of the menus, toolbar and accelerators.
     void onCommand(int id);
-    // Command 32790 for the meter at `address`.
+    // CommandId::ReadAllParameters for the meter at `address`.
     void readAllParameters(int address);
 
     int language() const;
@@ -79,6 +79,7 @@ private:
     void moveProgress(const QString &prefix, int position);
     void closeProgress();
     void showParameters(const ParameterDisplay &display);
+    bool writeRunning();
     bool startWrite(const ParameterWriteList &list);
     void showLineStatistics();
     void showTrafficMonitor();

@@ -51,8 +51,8 @@ const QList<std::pair<Qt::Key, int>> kAccelerators{
     {Qt::Key_F12, DataBackup},
 };
 
-// Menu 130. Menu 131 is the same without data backup and history chart;
-// each marks its own language as checked.
+// Menu 130. Menu 131 is the same without data backup; each marks its own
+// language as checked.
 QList<FrameCommands::MenuSpec> chineseMenuSpec()
 {
     return {

@@ -1,6 +1,7 @@
 #include "QuorvaneApplication.h"
 
 #include "AppTexts.h"
+#include "CQuorvaneView.h"
 #include "DataDirectory.h"
 #include "MessageBoxPrompts.h"
 #include "MeterLine.h"
@@ -11,6 +12,7 @@
 #include "SettingsKeys.h"
 #include "Prompts.h"
 #include "SettingsFile.h"
+#include "SettingsWriteReport.h"
 #include "Texts.h"
 
 #include <QApplication>
@@ -105,12 +107,13 @@ void QuorvaneApplication::startRecording()
     recorder = std::make_unique<HistoryRecorder>(meterLine->liveValues(), DataDirectory::path());
     // The line runs on without a history; the operator is told why.
     if (!recorder->start())
-        prompts->error(kHistoryCannotOpen.text(lang.index())
-                           .arg(QDir::toNativeSeparators(recorder->filePath()), recorder->errorText()),
-                       kHistoryCaption.text(lang.index()));
+        prompts->error(
+            kHistoryCannotOpen.text(lang.index())
+                .arg(QDir::toNativeSeparators(recorder->filePath()), recorder->errorText(lang.index())),
+            kHistoryCaption.text(lang.index()));
     CMainFrame *window = frame.get();
-    QObject::connect(recorder.get(), &HistoryRecorder::failed, window, [this, window](const QString &text) {
-        window->setStatusText(kHistoryWriteFailed.text(lang.index()).arg(text));
+    QObject::connect(recorder.get(), &HistoryRecorder::failed, window, [this, window] {
+        window->setStatusText(kHistoryWriteFailed.text(lang.index()).arg(recorder->errorText(lang.index())));
     });
 }
 
@@ -131,16 +134,18 @@ void QuorvaneApplication::requestExit()
 
 void QuorvaneApplication::ExitInstance()
 {
+    // What the next start reads back: the language, and the view's colours
+    // and surface, written here rather than while the window is destroyed so
+    // that a failure can still be told, once for all of them.
     SettingsFile settings;
-    if (settings.WriteInt(Setting::Lang, lang.index()))
+    const bool view = !frame || frame->view()->writeBack();
+    if (settings.WriteInt(Setting::Lang, lang.index()) && view)
         return;
     // The main window is closed by now; the box stands on its own, as those
     // of the start-up do.
     if (ownPrompts)
         ownPrompts->setParent(nullptr);
-    const int language = lang.index();
-    prompts->error(kSettingsWriteFailed.text(language).arg(QDir::toNativeSeparators(settings.path())),
-                   kCaptionError.text(language));
+    reportSettingsWriteFailed(*prompts, settings, lang.index());
 }
 
 QString QuorvaneApplication::windowTitle() const

@@ -51,9 +51,9 @@ public:
     // The receive dispatch, called with the buffer of each ReadResponse.
     void onAnswer(const ReceiveBuffer &buffer);
 
-    // Command 32790: reads all parameters of the meter at `address`, with
-    // the menu of `meterType`. False (nothing starts) while a read or write
-    // runs, or when the type has no parameters.
+    // Reads all parameters of the meter at `address`, with the menu of
+    // `meterType`. False (nothing starts) while a read or write runs, or when
+    // the type has no parameters.
     bool readAllParameters(int address, int meterType);
     // From the parameter dialog: checks and scales the list, then stops the
     // poll and starts the write run (timer 4, 400 ms) to the meter of the

@@ -7,9 +7,9 @@
 #include "Language.h"
 #include "LiveValueTable.h"
 #include "Prompts.h"
-#include "PvSvPanel.h"
 #include "RealtimeChart.h"
 #include "SettingsKeys.h"
+#include "SettingsWriteReport.h"
 #include "TextConversions.h"
 
 #include <QApplication>
@@ -68,7 +68,14 @@ MonitoringPanel::MonitoringPanel(const LiveValueTable &table, const Language &la
 
 MonitoringPanel::~MonitoringPanel()
 {
-    settings.WriteInt(Setting::ChartBkColor, static_cast<int>(bkColor));
+    if (!backgroundWritten)
+        writeBackground();
+}
+
+bool MonitoringPanel::writeBackground()
+{
+    backgroundWritten = true;
+    return settings.WriteInt(Setting::ChartBkColor, static_cast<int>(bkColor));
 }
 
 void MonitoringPanel::buildWindow()
@@ -101,7 +108,8 @@ void MonitoringPanel::buildWindow()
     intervalLayout->addWidget(intervalUnit, 1);
     connect(intervalUnit, &QComboBox::activated, this, &MonitoringPanel::fillIntervalNumbers);
 
-    // Shown as the original shows it; its state is not consulted.
+    // A push-like switch kept on the panel for its familiar look; its state
+    // is not consulted.
     autoContinue = new QPushButton(this);
     autoContinue->setObjectName(QStringLiteral("autoContinue"));
     autoContinue->setCheckable(true);
@@ -420,8 +428,9 @@ void MonitoringPanel::openChartSettings()
         setRange(dialog.lowerLimit(), dialog.upperLimit());
         emit limitsChanged(lower, upper);
     }
-    settings.WriteReal(Setting::ChartMaxValue, upper);
-    settings.WriteReal(Setting::ChartMinValue, lower);
+    const bool upperWritten = settings.WriteReal(Setting::ChartMaxValue, upper);
+    if (!settings.WriteReal(Setting::ChartMinValue, lower) || !upperWritten)
+        reportSettingsWriteFailed(prompts, settings, lang);
 }
 
 void MonitoringPanel::goBack()

@@ -59,6 +59,10 @@ public:
     quint32 watchWord(int index) const;
     QColor lineColour(int index) const;
     quint32 backgroundColour() const { return bkColor; }
+    // Writes the background colour into the settings file; false when the
+    // write failed (the caller tells the operator). Destroying the panel
+    // writes it unless this has been called.
+    bool writeBackground();
     double lowerLimit() const { return lower; }
     double upperLimit() const { return upper; }
     RealtimeChart *chart() const { return realtimeChart; }
@@ -112,6 +116,7 @@ private:
     int firstAddress = 0;
     int lastAddress = 0;
     quint32 bkColor = 0;
+    bool backgroundWritten = false;
     std::array<QColor, 1024> lineColours;
     int recordInterval = 0;
     double lower = 0.0;

@@ -70,9 +70,10 @@ const BiText *valueProblem(const QString &text, bool oneDecimal)
 } // namespace
 
 ParameterDialog::ParameterDialog(const ParameterDisplay &display, const Language &language, Prompts &prompts,
-                                 Writer startWrite, QWidget *parent)
+                                 Writer startWrite, QWidget *parent, Busy writeRunning)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), languageSource(language),
-      prompts(prompts), startWrite(std::move(startWrite)), language(language.index())
+      prompts(prompts), startWrite(std::move(startWrite)), writeRunning(std::move(writeRunning)),
+      language(language.index())
 {
     setObjectName(QStringLiteral("ParameterDialog"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -223,6 +224,11 @@ void ParameterDialog::setCell(long row, long col, const QString &text)
 void ParameterDialog::write()
 {
     language = languageSource.index();
+    // The line runs one write at a time: a Yes now could start nothing.
+    if (writeRunning && writeRunning()) {
+        prompts.warning(kWriteStillRunning.text(language), kCaptionNotWritten.text(language));
+        return;
+    }
     // An edit still open belongs to what the operator wants written.
     table->commit();
     if (!valuesWritable())

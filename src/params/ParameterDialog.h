@@ -34,8 +34,11 @@ public:
     // Starts the line's write run for the list; false when the line refused
     // it (the line tells the user why).
     using Writer = std::function<bool(const ParameterWriteList &)>;
+    // True while an earlier write is still running; a new write is then
+    // refused before anything is asked.
+    using Busy = std::function<bool()>;
     ParameterDialog(const ParameterDisplay &display, const Language &language, Prompts &prompts,
-                    Writer startWrite, QWidget *parent = nullptr);
+                    Writer startWrite, QWidget *parent = nullptr, Busy writeRunning = {});
 
     CEditGrid *grid() const { return table; }
     const ParameterWriteList &writeList() const { return list; }
@@ -69,6 +72,7 @@ private:
     const Language &languageSource;
     Prompts &prompts;
     Writer startWrite;
+    Busy writeRunning;
     // 0 Chinese, 1 English: taken when the window is built and again when
     // the write button is pressed.
     int language = 0;

@@ -5,9 +5,9 @@
 // Texts of the main window, its menus, toolbar and status bar, the port
 // dialog and the About box.
 
-// Menu 130 (Chinese) and menu 131 (English). Data backup and history chart
-// appear in the Chinese menu only; their English halves name them for the
-// accelerator-only use in English.
+// Menu 130 (Chinese) and menu 131 (English). Data backup appears in the
+// Chinese menu only; its English half names it for the accelerator-only use
+// in English.
 inline constexpr BiText kMenuSystem{"系统(&S)", "&System"};
 inline constexpr BiText kMenuCommConfig{"通讯端口设置(&C)", "&Comm Config"};
 inline constexpr BiText kMenuMeterConfig{"仪表设置(&M)", "&Meter Config"};
@@ -62,6 +62,15 @@ inline constexpr BiText kConfigurePortFailed{
     "设置通讯端口参数失败！\n 请重新设置",
     "Fail to set the communication parameters.\n Please reset it and retry."};
 inline constexpr BiText kCaptionConfigError{"配置错误", "Configuration Error"};
+// The port's own reason, shown as a second line under the texts above; %1 is
+// the device (or the port name that names none).
+inline constexpr BiText kPortNoDevice{"%1 没有对应的设备", "%1 names no device"};
+inline constexpr BiText kPortDeviceNotFound{"%1：设备不存在", "%1: no such device"};
+inline constexpr BiText kPortPermissionDenied{"%1：没有访问权限，或已被其他程序占用",
+                                              "%1: permission denied, or in use by another program"};
+inline constexpr BiText kPortSettingRefused{"%1：设备不接受这些通讯参数",
+                                            "%1: the device refuses these settings"};
+inline constexpr BiText kPortOtherError{"%1：端口错误 %2", "%1: port error %2"};
 inline constexpr BiText kNotAvailable{"对不起，目前此功能正在完善中。",
                                       "Sorry,this function is being build."};
 inline constexpr BiText kCaptionRegrets{"抱歉", "Regrets"};

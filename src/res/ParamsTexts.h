@@ -28,6 +28,8 @@ inline constexpr BiText kAskWriteAll{"是否将所有的参数写入仪表？",
 inline constexpr BiText kCaptionConfirmWrite{"确认写入", "Write into meter?"};
 inline constexpr BiText kNotChanged{"参数值未修改", "The value of parameter(s) is not changed."};
 inline constexpr BiText kCaptionNotWritten{"未写入", "No wrote in"};
+inline constexpr BiText kWriteStillRunning{"上一次写入尚未结束，请等它结束后再写入！",
+                                           "A write is still running, please write again when it has ended."};
 
 // A value cell that cannot be written. %1 is the parameter's number (the
 // "No." column), %2 its caption, %3 the text as typed; the text is quoted

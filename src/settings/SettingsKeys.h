@@ -49,8 +49,12 @@ inline constexpr SettingKey ChartMaxValue{"ChartConfig", "MaxValue"};
 inline constexpr SettingKey HistoryRecord{"History", "Record"};
 inline constexpr SettingKey HistoryRetentionDays{"History", "RetentionDays"};
 
-// SysConfig: the main view's background, 0x00BBGGRR, "%d".
+// SysConfig: the main view's background, 0x00BBGGRR, "%d", and the surface
+// it showed when the program ended ("None", "MeterPanel", "Chart" or
+// "MeterManager"), which it shows again at the next start; a missing key
+// starts on the bare background.
 inline constexpr SettingKey SysBkColor{"SysConfig", "BkColor"};
+inline constexpr SettingKey SysSurface{"SysConfig", "Surface"};
 
 // Ports: the device of the port named "COMn" under the key of that name, for
 // example COM1=/dev/ttyUSB0. The keys are made from the port number, so the

@@ -15,6 +15,7 @@
 #include "PvSvPanel.h"
 #include "Prompts.h"
 #include "SettingsKeys.h"
+#include "SettingsWriteReport.h"
 #include "Texts.h"
 
 #include <QColor>
@@ -59,7 +60,55 @@ CQuorvaneView::CQuorvaneView(MeterConfiguration &meters, const LiveValueTable &l
 
 CQuorvaneView::~CQuorvaneView()
 {
-    settings.WriteInt(Setting::SysBkColor, static_cast<int>(bkColor));
+    if (!writtenBack)
+        writeBack();
+}
+
+namespace {
+
+struct SurfaceName {
+    CQuorvaneView::Surface surface;
+    const char *name;
+};
+constexpr std::array<SurfaceName, 4> kSurfaceNames{{{CQuorvaneView::Surface::None, "None"},
+                                                    {CQuorvaneView::Surface::MeterPanel, "MeterPanel"},
+                                                    {CQuorvaneView::Surface::MonitoringPanel, "Chart"},
+                                                    {CQuorvaneView::Surface::MeterManager, "MeterManager"}}};
+
+} // namespace
+
+bool CQuorvaneView::writeBack()
+{
+    writtenBack = true;
+    const char *surfaceName = "None";
+    for (const SurfaceName &entry : kSurfaceNames)
+        if (entry.surface == shown)
+            surfaceName = entry.name;
+    const bool colour = settings.WriteInt(Setting::SysBkColor, static_cast<int>(bkColor));
+    const bool surface = settings.WriteSetting(Setting::SysSurface, QLatin1String(surfaceName));
+    return monitor->writeBackground() && colour && surface;
+}
+
+void CQuorvaneView::restoreSurface()
+{
+    const QString stored = settings.ReadSetting(Setting::SysSurface).trimmed();
+    for (const SurfaceName &entry : kSurfaceNames) {
+        if (stored.compare(QLatin1String(entry.name), Qt::CaseInsensitive) != 0)
+            continue;
+        switch (entry.surface) {
+        case Surface::MeterPanel:
+            showMeterPanel();
+            break;
+        case Surface::MonitoringPanel:
+            showRealtimeChart();
+            break;
+        case Surface::MeterManager:
+            showMeterManager();
+            break;
+        case Surface::None:
+            break;
+        }
+    }
 }
 
 bool CQuorvaneView::rewriteBackgroundColour()
@@ -137,9 +186,7 @@ void CQuorvaneView::runMeterWizard()
     // All seven keys, even when nothing changed; the line and the monitoring
     // panel follow a new address range through the configuration's signal.
     if (!configuration.save(settings, wizard.values()))
-        prompts.error(
-            kSettingsWriteFailed.text(language.index()).arg(QDir::toNativeSeparators(settings.path())),
-            kCaptionError.text(language.index()));
+        reportSettingsWriteFailed(prompts, settings, language.index());
     const bool anyPanel = std::any_of(panels.begin(), panels.end(), [](const PvSvPanel *p) { return p; });
     if (anyPanel)
         showMeterPanel();
@@ -228,8 +275,11 @@ void CQuorvaneView::editChartRange()
     if (monitor->isOpen())
         monitor->setRange(rangeDialog->lower(), rangeDialog->upper());
     followChartLimits(rangeDialog->lower(), rangeDialog->upper());
-    settings.WriteReal(Setting::ChartMaxValue, chartMax);
-    settings.WriteReal(Setting::ChartMinValue, chartMin);
+    // The new limits apply now either way; a failed write is told so that
+    // the operator knows they will be gone at the next start.
+    const bool upperWritten = settings.WriteReal(Setting::ChartMaxValue, chartMax);
+    if (!settings.WriteReal(Setting::ChartMinValue, chartMin) || !upperWritten)
+        reportSettingsWriteFailed(prompts, settings, language.index());
 }
 
 void CQuorvaneView::followChartLimits(double lower, double upper)

@@ -25,8 +25,11 @@ class PvSvPanel;
 // configuration wizard, the chart range dialog and the colour chooser.
 //
 // Constructing a view reads the chart range and the background colour;
-// destroying it writes the background colour back. The meter configuration is
-// read when the main window installs the view (loadMeterConfiguration).
+// destroying it writes the background colours and the surface shown back
+// (writeBack does so earlier, for a caller that tells a failure). The meter
+// configuration is read when the main window installs the view
+// (loadMeterConfiguration), which then shows the surface of the last run
+// (restoreSurface).
 class CQuorvaneView : public QWidget {
     Q_OBJECT
 
@@ -40,6 +43,13 @@ public:
     ~CQuorvaneView() override;
 
     void loadMeterConfiguration();
+    // Shows the surface the settings file names: the one shown when the
+    // program last ended.
+    void restoreSurface();
+    // Writes the view's background colour, the monitoring panel's and the
+    // surface shown into the settings file; false when a write failed. The
+    // destructor then writes nothing more.
+    bool writeBack();
     const MeterConfiguration &meterConfiguration() const { return configuration; }
 
     // Writes the background colours the settings file holds (the view's and
@@ -108,4 +118,5 @@ private:
     double chartMin = 0.0;
     double chartMax = 0.0;
     quint32 bkColor = 0;
+    bool writtenBack = false;
 };

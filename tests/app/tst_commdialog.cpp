@@ -262,16 +262,20 @@ private slots:
         QTest::addColumn<int>("lang");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("reason");
         QTest::newRow("Chinese") << 0 << "打开通讯端口失败！\n 请重新设置"
-                                 << "配置错误";
+                                 << "配置错误"
+                                 << "%1：设备不存在";
         QTest::newRow("English") << 1 << "Fail to open the communication port.\n Please reset it and retry."
-                                 << "Configuration Error";
+                                 << "Configuration Error"
+                                 << "%1: no such device";
     }
     void port_that_cannot_be_opened()
     {
         QFETCH(int, lang);
         QFETCH(QString, text);
         QFETCH(QString, caption);
+        QFETCH(QString, reason);
         QuietTerminal terminal;
         FrameFixture fixture;
         fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(lang));
@@ -284,7 +288,9 @@ private slots:
         frame->onCommand(CommandId::CommConfig);
         QCOMPARE(fixture.prompts.shown.size(), 1);
         QCOMPARE(fixture.prompts.shown.first().kind, RecordingPrompts::Kind::Error);
-        QCOMPARE(fixture.prompts.shown.first().text, text);
+        // The usual text, then the port's reason naming the device.
+        QCOMPARE(fixture.prompts.shown.first().text,
+                 text + QLatin1Char('\n') + reason.arg(fixture.home.filePath(QStringLiteral("gone"))));
         QCOMPARE(fixture.prompts.shown.first().caption, caption);
         QVERIFY(!frame->line().isOpen());
         for (int id : {TimerId::PollTimer, TimerId::ProbeTimer, TimerId::ReadAllTimer, TimerId::WriteTimer})

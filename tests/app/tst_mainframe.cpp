@@ -419,17 +419,21 @@ private slots:
         QTest::addColumn<int>("lang");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("reason");
         QTest::newRow("Chinese") << 0 << "未能打开通讯端口。\n请重新设置。"
-                                 << "错误";
+                                 << "错误"
+                                 << "%1：设备不存在";
         QTest::newRow("English") << 1
                                  << "Fail to open the communication port.\n Please reset the it and retry."
-                                 << "Error";
+                                 << "Error"
+                                 << "%1: no such device";
     }
     void port_that_cannot_be_opened_at_start()
     {
         QFETCH(int, lang);
         QFETCH(QString, text);
         QFETCH(QString, caption);
+        QFETCH(QString, reason);
         FrameFixture fixture;
         fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(lang));
         fixture.set(QStringLiteral("Ports"), QStringLiteral("COM1"),
@@ -438,7 +442,8 @@ private slots:
         QVERIFY(frame && frame->isVisible());
         QCOMPARE(fixture.prompts.shown.size(), 1);
         QCOMPARE(fixture.prompts.shown.first().kind, RecordingPrompts::Kind::Error);
-        QCOMPARE(fixture.prompts.shown.first().text, text);
+        QCOMPARE(fixture.prompts.shown.first().text,
+                 text + QLatin1Char('\n') + reason.arg(fixture.home.filePath(QStringLiteral("no-such-tty"))));
         QCOMPARE(fixture.prompts.shown.first().caption, caption);
         QVERIFY(!frame->line().timerActive(TimerId::PollTimer));
     }
@@ -547,6 +552,22 @@ private slots:
         CMainFrame *frame = fixture.start();
         fixture.menuItem(CommandId::Exit)->trigger();
         QVERIFY(!frame->isVisible());
+    }
+
+    void program_reopens_on_the_surface_it_was_closed_on()
+    {
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("SysConfig"), QStringLiteral("Surface"), QStringLiteral("MeterPanel"));
+        CMainFrame *frame = fixture.start();
+        QCOMPARE(frame->view()->surface(), CQuorvaneView::Surface::MeterPanel);
+        QVERIFY(frame->view()->panel(1) && frame->view()->panel(5));
+        frame->onCommand(CommandId::RealtimeChart);
+        fixture.menuItem(CommandId::Exit)->trigger();
+        fixture.application->ExitInstance();
+        QCOMPARE(fixture.settings().ReadSetting(QStringLiteral("SysConfig"), QStringLiteral("Surface")),
+                 QStringLiteral("Chart"));
+        fixture.application.reset();
+        QCOMPARE(fixture.start()->view()->surface(), CQuorvaneView::Surface::MonitoringPanel);
     }
 
     void exit_request_ends_an_open_message_box()

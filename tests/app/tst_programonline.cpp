@@ -209,7 +209,16 @@ private slots:
         typeIntoCell(grid, 9, QStringLiteral("300"));
         const qsizetype before = sim.requests().size();
         std::optional<qsizetype> writesWhenDone;
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("writeButton")), Qt::LeftButton);
+        auto *writeButton = dialog->findChild<QPushButton *>(QStringLiteral("writeButton"));
+        QTest::mouseClick(writeButton, Qt::LeftButton);
+        // A second Write In while the first runs is refused before any
+        // question: no Yes that would start nothing.
+        QTRY_VERIFY(frame->progressShown());
+        const qsizetype questions = fixture.prompts.count(RecordingPrompts::Kind::Question);
+        QTest::mouseClick(writeButton, Qt::LeftButton);
+        QCOMPARE(fixture.prompts.count(RecordingPrompts::Kind::Question), questions);
+        QCOMPARE(fixture.prompts.lastText(),
+                 QStringLiteral("A write is still running, please write again when it has ended."));
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
                 if (!writesWhenDone && fixture.prompts.count(RecordingPrompts::Kind::Info) > 0)

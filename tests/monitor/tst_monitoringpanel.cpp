@@ -11,6 +11,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -304,6 +305,28 @@ private slots:
         find<QPushButton>("chartOption")->click();
         QCOMPARE(panel->lineColour(1), QColor(Qt::black));
         QCOMPARE(limits.count(), 1);
+    }
+
+    void limits_that_cannot_be_stored_apply_and_are_told_once()
+    {
+        tick({0});
+        // A directory under the settings file's name cannot be written, even
+        // by root.
+        QVERIFY(QDir().mkdir(settingsPath()));
+        whenModalShown([](QDialog *dialog) {
+            dialog->findChild<QLineEdit *>(QStringLiteral("upperEdit"))->setText(QStringLiteral("400"));
+            dialog->findChild<QLineEdit *>(QStringLiteral("lowerEdit"))->setText(QStringLiteral("-10"));
+            dialog->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
+        });
+        find<QPushButton>("chartOption")->click();
+        QCOMPARE(panel->chart()->upperLimit(), 400.0);
+        QCOMPARE(panel->chart()->lowerLimit(), -10.0);
+        QCOMPARE(prompts.shown.size(), 1);
+        QCOMPARE(prompts.shown.first().kind, Kind::Error);
+        QCOMPARE(prompts.shown.first().text, QStringLiteral("Cannot write the settings file:\n%1")
+                                                 .arg(QDir::toNativeSeparators(settingsPath())));
+        QVERIFY(!panel->writeBackground());
+        QVERIFY(QDir().rmdir(settingsPath()));
     }
 
     void background_colour_is_chosen_and_written_when_the_panel_goes()

@@ -34,6 +34,7 @@
 #include <memory>
 
 Q_DECLARE_METATYPE(MeterConfiguration::Values)
+Q_DECLARE_METATYPE(CQuorvaneView::Surface)
 
 class TestQuorvaneView : public QObject {
     Q_OBJECT
@@ -424,6 +425,97 @@ private slots:
         QCOMPARE(read("ChartConfig", "MinValue"), QStringLiteral("-40"));
         QCOMPARE(read("ChartConfig", "MaxValue"), QStringLiteral("100"));
         QCOMPARE(view.monitoringPanel()->chart()->lowerLimit(), -40.0);
+    }
+
+    void chart_range_that_cannot_be_stored_applies_and_is_told_once()
+    {
+        writeSettings("[ChartConfig]\nMinValue=0\nMaxValue=100\n");
+        MeterConfiguration meters;
+        CQuorvaneView view(meters, live, lang, prompts);
+        // A directory under the settings file's name cannot be written, even
+        // by root.
+        QVERIFY(QFile::remove(path()));
+        QVERIFY(QDir().mkdir(path()));
+        QTimer::singleShot(0, [] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->findChild<QLineEdit *>(QStringLiteral("lowerEdit"))->setText(QStringLiteral("-40"));
+            dialog->findChild<QPushButton *>(QStringLiteral("okButton"))->click();
+        });
+        view.runCommand(CommandId::ChartRange);
+        QCOMPARE(view.chartMinimum(), -40.0);
+        QCOMPARE(prompts.shown.size(), 1);
+        QCOMPARE(prompts.shown.first().kind, RecordingPrompts::Kind::Error);
+        QCOMPARE(prompts.shown.first().text,
+                 QStringLiteral("无法写入设置文件：\n%1").arg(QDir::toNativeSeparators(path())));
+        // The colours and the surface cannot be kept either, and say so.
+        QVERIFY(!view.writeBack());
+        QVERIFY(QDir().rmdir(path()));
+    }
+
+    void surface_shown_is_kept_for_the_next_start_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<CQuorvaneView::Surface>("surface");
+        QTest::newRow("meter panel") << CommandId::MeterInterface << "MeterPanel"
+                                     << CQuorvaneView::Surface::MeterPanel;
+        QTest::newRow("chart") << CommandId::RealtimeChart << "Chart"
+                               << CQuorvaneView::Surface::MonitoringPanel;
+        QTest::newRow("meter manager")
+            << CommandId::MeterManager << "MeterManager" << CQuorvaneView::Surface::MeterManager;
+        QTest::newRow("bare background") << 0 << "None" << CQuorvaneView::Surface::None;
+    }
+    void surface_shown_is_kept_for_the_next_start()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, stored);
+        QFETCH(CQuorvaneView::Surface, surface);
+        writeSettings("[MeterConfig]\nmetertype=1\nchannels=1\nsamplingtime=300\nsingleormulti=2\n"
+                      "startaddress=1\nendaddress=3\nmeteramount=3\n");
+        {
+            MeterConfiguration meters;
+            CQuorvaneView view(meters, live, lang, prompts);
+            view.loadMeterConfiguration();
+            view.resize(1000, 700);
+            view.show();
+            if (command)
+                view.runCommand(command);
+            QVERIFY(view.writeBack());
+        }
+        QCOMPARE(read("SysConfig", "Surface"), stored);
+
+        MeterConfiguration meters;
+        CQuorvaneView view(meters, live, lang, prompts);
+        view.loadMeterConfiguration();
+        view.restoreSurface();
+        QCOMPARE(view.surface(), surface);
+        const QList<int> panels =
+            surface == CQuorvaneView::Surface::MeterPanel ? QList<int>{1, 2, 3} : QList<int>();
+        QCOMPARE(panelAddresses(view), panels);
+        QCOMPARE(view.monitoringPanel()->isOpen(), surface == CQuorvaneView::Surface::MonitoringPanel);
+        QCOMPARE(prompts.shown.size(), 0);
+    }
+
+    void missing_or_unknown_surface_starts_on_the_background_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::newRow("missing key") << QByteArray("[SysConfig]\nBkColor=0\n");
+        QTest::newRow("unknown name") << QByteArray("[SysConfig]\nSurface=Wizard\n");
+        QTest::newRow("missing file") << QByteArray();
+    }
+    void missing_or_unknown_surface_starts_on_the_background()
+    {
+        QFETCH(QByteArray, settings);
+        if (settings.isEmpty())
+            QFile::remove(path());
+        else
+            writeSettings(settings);
+        MeterConfiguration meters;
+        CQuorvaneView view(meters, live, lang, prompts);
+        view.loadMeterConfiguration();
+        view.restoreSurface();
+        QCOMPARE(view.surface(), CQuorvaneView::Surface::None);
     }
 
     void surfaces_follow_the_commands()
