@@ -174,21 +174,24 @@ void HistoryPlot::drawSeries(QPainter &painter) const
         painter.setPen(QPen(seriesColours.value(s, Qt::black), 2));
         const QList<HistoryColumn> &columns = shown[s].columns;
         const double columnWidth = columns.isEmpty() ? 0.0 : double(area.width()) / columns.size();
-        std::optional<QPoint> last;
+        // The middle of the last column drawn, while the curve runs on.
+        QPoint last;
+        bool joined = false;
         for (int c = 0; c < columns.size(); ++c) {
             const HistoryColumn &column = columns[c];
             const int x = area.left() + int(c * columnWidth);
             if (column.values > 0) {
                 const int top = yOf(column.max);
                 const int bottom = yOf(column.min);
-                if (last)
-                    painter.drawLine(*last, QPoint(x, (top + bottom) / 2));
+                if (joined)
+                    painter.drawLine(last, QPoint(x, (top + bottom) / 2));
                 painter.drawLine(x, top, x, bottom);
                 last = QPoint(x, (top + bottom) / 2);
+                joined = true;
             }
             // A meter that did not answer breaks its curve.
             if (column.silent)
-                last.reset();
+                joined = false;
         }
     }
     painter.restore();
