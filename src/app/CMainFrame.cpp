@@ -268,6 +268,16 @@ QString reasonText(const PortFailure &failure, int language)
         return kPortSettingRefused.text(language).arg(failure.device);
     case Reason::Other:
         return kPortOtherError.text(language).arg(failure.device).arg(failure.code);
+    case Reason::HostNotFound:
+        return kPortHostNotFound.text(language).arg(failure.device);
+    case Reason::ConnectionRefused:
+        return kPortConnectionRefused.text(language).arg(failure.device);
+    case Reason::ConnectionTimedOut:
+        return kPortConnectionTimedOut.text(language).arg(failure.device);
+    case Reason::ConnectionLost:
+        return kPortConnectionLost.text(language).arg(failure.device);
+    case Reason::NotConnected:
+        return kPortNotConnected.text(language).arg(failure.device);
     }
     return QString();
 }

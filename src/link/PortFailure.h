@@ -12,10 +12,16 @@ struct PortFailure {
         PermissionDenied, // no access, or another program holds the port
         SettingRefused,   // the device refused a line setting
         Other,            // any other error of the port, by its code
+        // A network transport's connection; device holds host:port.
+        HostNotFound,       // the host name resolves to no address
+        ConnectionRefused,  // nothing listens on the port
+        ConnectionTimedOut, // no connection within the connect time-out
+        ConnectionLost,     // the peer closed or the connection broke; code: the socket's error
+        NotConnected,       // a setting or frame was given before the connection was up
     };
     Reason reason = Reason::None;
-    QString device; // the device path, or the port name that names none
-    int code = 0;   // the port's error code, for Other
+    QString device; // the device path, the port name that names none, or host:port
+    int code = 0;   // the port's or the socket's error code, for Other and ConnectionLost
 
     explicit operator bool() const { return reason != Reason::None; }
 };

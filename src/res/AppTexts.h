@@ -71,6 +71,11 @@ inline constexpr BiText kPortPermissionDenied{"%1：没有访问权限，或已�
 inline constexpr BiText kPortSettingRefused{"%1：设备不接受这些通讯参数",
                                             "%1: the device refuses these settings"};
 inline constexpr BiText kPortOtherError{"%1：端口错误 %2", "%1: port error %2"};
+inline constexpr BiText kPortHostNotFound{"%1：找不到主机", "%1: host not found"};
+inline constexpr BiText kPortConnectionRefused{"%1：连接被拒绝", "%1: connection refused"};
+inline constexpr BiText kPortConnectionTimedOut{"%1：连接超时", "%1: connection timed out"};
+inline constexpr BiText kPortConnectionLost{"%1：连接中断", "%1: connection lost"};
+inline constexpr BiText kPortNotConnected{"%1：尚未连接", "%1: not connected"};
 inline constexpr BiText kNotAvailable{"对不起，目前此功能正在完善中。",
                                       "Sorry,this function is being build."};
 inline constexpr BiText kCaptionRegrets{"抱歉", "Regrets"};
