@@ -1,12 +1,18 @@
 #include "MeterLine.h"
 
 #include "CommandIds.h"
+#include "CycleSettings.h"
 #include "Language.h"
 #include "LinkTexts.h"
 #include "MeterConfiguration.h"
+#include "ModbusTcpTransport.h"
+#include "RtuTcpTransport.h"
+#include "SettingsFile.h"
 
 #include <QMetaMethod>
 
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 MeterLine::MeterLine(PortNames portNames, const MeterConfiguration &meterConfiguration, const Language &lang,
@@ -22,6 +28,9 @@ MeterLine::MeterLine(PortNames portNames, const MeterConfiguration &meterConfigu
     connect(&link, &SerialLink::answerReady, this, &MeterLine::deliverAnswer, Qt::QueuedConnection);
     connect(&link, &SerialLink::deviceLost, this, &MeterLine::onDeviceLost);
     connect(&reopenTimer, &QTimer::timeout, this, &MeterLine::tryReopen);
+    retryTimer.setSingleShot(true);
+    connect(&link, &SerialLink::transportConnected, this, &MeterLine::onConnected);
+    connect(&retryTimer, &QTimer::timeout, this, &MeterLine::tryReconnect);
     connect(&meters, &MeterConfiguration::changed, this, &MeterLine::followConfiguration);
 
     connect(&scheduler, &TransactionScheduler::statusText, this, &MeterLine::statusText);
@@ -44,12 +53,19 @@ LineOpenResult MeterLine::open(const PortSettings &settings)
     close();
     port = settings;
     values.resetHealth();
+    transportSettings = LineTransportSettings::read(SettingsFile());
+    if (!transportSettings.valid)
+        return {LineOpenResult::Status::OpenFailed,
+                {PortFailure::Reason::NoDevice, transportSettings.invalidValue}};
+    if (transportSettings.networked())
+        return openNetwork();
     if (!link.OpenPort(port.portText))
         return {LineOpenResult::Status::OpenFailed, link.failure()};
     // A port that opens but refuses the line settings (a rate or a stop-bit
     // count the device cannot do) must not leave the line dead in silence.
     if (!configure())
         return {LineOpenResult::Status::ConfigureFailed, link.failure()};
+    followCycle();
     scheduler.startMonitoring();
     return {};
 }
@@ -57,6 +73,7 @@ LineOpenResult MeterLine::open(const PortSettings &settings)
 void MeterLine::close()
 {
     reopenTimer.stop();
+    retryTimer.stop();
     // Every activity stops with the port, not only polling: a probe, a read
     // or a write run would otherwise go on writing to the closed line.
     scheduler.stopAll();
@@ -66,6 +83,21 @@ void MeterLine::close()
 bool MeterLine::configure()
 {
     return link.Configure(port.baudValue(), port.dataBits, port.parityIndex, port.stopBitsIndex);
+}
+
+// Section "Line" chooses how monitoring is paced. The fast cycle leaves 3.5
+// character times between a whole answer and the next request, the gap that
+// separates frames on the wire. The link's longer silence interval is only
+// needed to end an answer that stopped half-way.
+void MeterLine::followCycle()
+{
+    const CycleSettings cycle = CycleSettings::read(SettingsFile());
+    const int gapMs =
+        SerialLink::frameGapMs(port.baudValue(), port.dataBits, port.parityIndex != 0, port.stopBitsIndex);
+    if (cycle.cycle == CycleSettings::Cycle::Fast)
+        scheduler.setCycle(TransactionScheduler::Cycle::Fast, gapMs, cycle.answerTimeoutMs(port));
+    else
+        scheduler.setCycle(TransactionScheduler::Cycle::Period);
 }
 
 void MeterLine::selectMeter(int address)
@@ -90,7 +122,12 @@ void MeterLine::onTick(int id)
     // come round yet still counts as in time.
     if (id == TimerId::WriteTimer)
         link.settle();
+    const bool answeredAtTick = link.hasAnswer();
     deliverAnswer();
+    // In the fast cycle that answer has started the silence before the next
+    // poll, which a tick of its own ends.
+    if (answeredAtTick && id == TimerId::PollTimer && scheduler.cycle() == TransactionScheduler::Cycle::Fast)
+        return;
     scheduler.onTimer(id);
 }
 
@@ -103,6 +140,14 @@ void MeterLine::deliverAnswer()
 void MeterLine::onDeviceLost()
 {
     scheduler.stopAll();
+    // Every failed attempt to connect ends in a loss: the line says once
+    // that it is lost, and again when it is back.
+    if (transportSettings.networked()) {
+        if (!std::exchange(lostAnnounced, true))
+            emit statusText(TransactionScheduler::stamped(now(), kPortLost.text(language.index())));
+        scheduleRetry();
+        return;
+    }
     emit statusText(TransactionScheduler::stamped(now(), kPortLost.text(language.index())));
     reopenTimer.start();
 }
@@ -118,6 +163,54 @@ void MeterLine::tryReopen()
     reopenTimer.stop();
     emit statusText(TransactionScheduler::stamped(now(), kPortBack.text(language.index())));
     scheduler.startMonitoring();
+}
+
+LineOpenResult MeterLine::openNetwork()
+{
+    const LineTransportSettings &server = transportSettings;
+    std::unique_ptr<Transport> transport;
+    if (server.kind == LineTransportSettings::Kind::ModbusTcp)
+        transport = std::make_unique<ModbusTcpTransport>(server.host, server.port);
+    else
+        transport = std::make_unique<RtuTcpTransport>(server.host, server.port);
+    link.setTransport(std::move(transport));
+    retryDelayMs = FirstRetryMs;
+    lostAnnounced = false;
+    if (!link.openTransport())
+        return {LineOpenResult::Status::OpenFailed, link.failure()};
+    return {};
+}
+
+// The device server's serial side is set up on the server itself: the line
+// settings only time the frames, and the connection takes them once it is up.
+void MeterLine::onConnected()
+{
+    retryTimer.stop();
+    retryDelayMs = FirstRetryMs;
+    if (!configure()) {
+        link.ClosePort();
+        scheduleRetry();
+        return;
+    }
+    if (std::exchange(lostAnnounced, false))
+        emit statusText(TransactionScheduler::stamped(now(), kPortBack.text(language.index())));
+    followCycle();
+    scheduler.startMonitoring();
+}
+
+void MeterLine::scheduleRetry()
+{
+    retryTimer.start(retryDelayMs);
+    emit reconnectScheduled(retryDelayMs);
+    retryDelayMs = std::min(2 * retryDelayMs, LastRetryMs);
+}
+
+void MeterLine::tryReconnect()
+{
+    // A refused or broken connection comes back as a loss, which schedules
+    // the next attempt.
+    if (!link.openTransport())
+        scheduleRetry();
 }
 
 void MeterLine::followConfiguration()

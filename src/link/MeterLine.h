@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineFrame.h"
+#include "LineTransportSettings.h"
 #include "LineTimers.h"
 #include "LiveValueTable.h"
 #include "ParameterData.h"
@@ -39,11 +40,18 @@ struct LineOpenResult {
 //
 // When the port's device goes away, the line stops, says so, tries to open
 // the same device every 2 s, and resumes polling by itself once it is back.
+//
+// On a network transport (section "Line" of the settings file) the line is
+// open once the connection is up. Until then, and after the connection is
+// lost, it tries again after 0.5 s, doubling the wait up to 8 s, and says so
+// as for a lost device. A meter's missing answer leaves the connection up.
 class MeterLine : public QObject, private SchedulerHost {
     Q_OBJECT
 
 public:
     static constexpr int ReopenPeriodMs = 2000;
+    static constexpr int FirstRetryMs = 500;
+    static constexpr int LastRetryMs = 8000;
 
     // `meters` gives the address range (followed on every change) and the
     // meter type of a read; its poll period is taken once, here.
@@ -51,8 +59,10 @@ public:
               Prompts &prompts, ParameterMenuSource menus, QObject *parent = nullptr);
     ~MeterLine() override;
 
-    // Opens and configures the port and starts polling; the health counts
-    // start afresh. Whatever ran on the old port stops first.
+    // Opens and configures the port and starts polling, paced as section
+    // "Line" of the settings file says; the health counts start afresh.
+    // Whatever ran on the old port stops first. A network transport starts
+    // connecting; polling starts once the connection is up.
     LineOpenResult open(const PortSettings &port);
     // Stops every activity and closes the port.
     void close();
@@ -67,7 +77,8 @@ public:
     bool framesFollowed() const { return !frameSources.isEmpty(); }
     bool timerActive(int id) const { return timers.isActive(id); }
     int timerPeriod(int id) const { return timers.period(id); }
-    bool reopening() const { return reopenTimer.isActive(); }
+    // Waiting to try the device or the connection again.
+    bool reopening() const { return reopenTimer.isActive() || retryTimer.isActive(); }
 
     // The meter whose parameters the read-all command reads (the value
     // panel that opened its context menu last).
@@ -91,6 +102,9 @@ signals:
     // receiver the link and the scheduler report nothing, so the poll costs
     // nothing more when no monitor is open.
     void frameLogged(const LineFrame &frame);
+    // A network transport's connection failed or was lost; the next attempt
+    // follows in `delayMs`.
+    void reconnectScheduled(int delayMs);
 
 protected:
     void connectNotify(const QMetaMethod &signal) override;
@@ -107,7 +121,12 @@ private:
     void deliverAnswer();
     void onDeviceLost();
     void tryReopen();
+    LineOpenResult openNetwork();
+    void onConnected();
+    void scheduleRetry();
+    void tryReconnect();
     bool configure();
+    void followCycle();
     void followConfiguration();
     void followFrames(bool follow);
     bool framesWanted();
@@ -124,6 +143,12 @@ private:
     LiveValueTable values;
     TransactionScheduler scheduler;
     QTimer reopenTimer;
+    // The network transport's reconnection: single shot, its wait doubling
+    // from FirstRetryMs to LastRetryMs and starting afresh once connected.
+    QTimer retryTimer;
+    LineTransportSettings transportSettings; // as the last open() read them
+    int retryDelayMs = FirstRetryMs;
+    bool lostAnnounced = false; // the status bar says the line is lost
     PortSettings port;
     int selected = 0;
     // While frames are followed: the connections that bring them, the

@@ -1,16 +1,12 @@
 #include "SerialLink.h"
 
+#include "SerialTransport.h"
+
 #include <QMetaMethod>
-#include <QtGlobal>
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
-
-#ifdef Q_OS_UNIX
-#include <poll.h>
-#include <sys/ioctl.h>
-#endif
 
 namespace {
 
@@ -25,116 +21,92 @@ constexpr int kMaximumSilenceMs = 200;
 
 int silenceFor(int baud, int dataBits, bool parity, int stopBitsIndex)
 {
-    const int bitsPerCharacter = 1 + dataBits + (parity ? 1 : 0) + (stopBitsIndex == 0 ? 1 : 2);
-    const double characterMs = 1000.0 * bitsPerCharacter / std::max(baud, 1);
-    const int gap = int(std::ceil(3.5 * characterMs));
-    return std::clamp(gap, kMinimumSilenceMs, kMaximumSilenceMs);
-}
-
-bool toParity(int index, QSerialPort::Parity *parity)
-{
-    static constexpr QSerialPort::Parity byIndex[] = {QSerialPort::NoParity, QSerialPort::OddParity,
-                                                      QSerialPort::EvenParity, QSerialPort::MarkParity,
-                                                      QSerialPort::SpaceParity};
-    if (index < 0 || index > 4)
-        return false;
-    *parity = byIndex[index];
-    return true;
-}
-
-bool toStopBits(int index, QSerialPort::StopBits *stopBits)
-{
-    static constexpr QSerialPort::StopBits byIndex[] = {QSerialPort::OneStop, QSerialPort::OneAndHalfStop,
-                                                        QSerialPort::TwoStop};
-    if (index < 0 || index > 2)
-        return false;
-#ifndef Q_OS_WIN
-    // POSIX line settings know one or two stop bits only; QSerialPort would
-    // quietly take 1.5 and put two on the line.
-    if (byIndex[index] == QSerialPort::OneAndHalfStop)
-        return false;
-#endif
-    *stopBits = byIndex[index];
-    return true;
-}
-
-// QSerialPort leaves its error string at "No error" for a failed open; the
-// error code still tells why.
-PortFailure portFailure(const QString &device, QSerialPort::SerialPortError error)
-{
-    using Reason = PortFailure::Reason;
-    switch (error) {
-    case QSerialPort::NoError:
-        return {};
-    case QSerialPort::DeviceNotFoundError:
-        return {Reason::DeviceNotFound, device};
-    case QSerialPort::PermissionError:
-        return {Reason::PermissionDenied, device};
-    case QSerialPort::UnsupportedOperationError:
-        return {Reason::SettingRefused, device};
-    default:
-        return {Reason::Other, device, int(error)};
-    }
+    return std::clamp(SerialLink::frameGapMs(baud, dataBits, parity, stopBitsIndex), kMinimumSilenceMs,
+                      kMaximumSilenceMs);
 }
 
 } // namespace
 
-SerialLink::SerialLink(PortNames names, QObject *parent)
-    : QObject(parent), portNames(std::move(names)), port(this)
+int SerialLink::frameGapMs(int baud, int dataBits, bool parity, int stopBitsIndex)
+{
+    const int bitsPerCharacter = 1 + dataBits + (parity ? 1 : 0) + (stopBitsIndex == 0 ? 1 : 2);
+    const double characterMs = 1000.0 * bitsPerCharacter / std::max(baud, 1);
+    return int(std::ceil(3.5 * characterMs));
+}
+
+SerialLink::SerialLink(PortNames names, QObject *parent) : QObject(parent), portNames(std::move(names))
 {
     silenceTimer.setSingleShot(true);
     silenceTimer.setInterval(kMinimumSilenceMs);
-    connect(&port, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
-    connect(&port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
     connect(&silenceTimer, &QTimer::timeout, this, &SerialLink::onSilence);
 }
 
 SerialLink::~SerialLink()
 {
+    setTransport(nullptr);
+}
+
+void SerialLink::setTransport(std::unique_ptr<Transport> transport)
+{
     ClosePort();
+    if (path) {
+        disconnect(path.get(), nullptr, this, nullptr);
+        // Not deleted at once: the call may come from one of its own
+        // notifications.
+        path.release()->deleteLater();
+    }
+    path = std::move(transport);
+    if (!path)
+        return;
+    path->setParent(this);
+    connect(path.get(), &Transport::bytesArrived, this, &SerialLink::onBytesArrived);
+    connect(path.get(), &Transport::writeFailed, this, &SerialLink::onWriteFailed);
+    connect(path.get(), &Transport::lost, this, &SerialLink::onTransportLost);
+    connect(path.get(), &Transport::connected, this, &SerialLink::transportConnected);
 }
 
 int SerialLink::OpenPort(const QString &portName)
 {
     ClosePort();
-    device = portNames.devicePath(portName);
+    const QString device = portNames.devicePath(portName);
     failed = {};
     if (device.isEmpty()) {
         failed = {PortFailure::Reason::NoDevice, portName};
         return 0;
     }
-    port.setPortName(device);
-    reported = QSerialPort::NoError;
-    // QSerialPort opens exclusively: it takes the device's lock file and sets
-    // TIOCEXCL, so neither a second link nor another program can share it.
-    if (!port.open(QIODevice::ReadWrite)) {
-        failed = portFailure(device, reported);
-        port.clearError();
-        return 0;
+    auto *serial = qobject_cast<SerialTransport *>(path.get());
+    if (!serial) {
+        auto created = std::make_unique<SerialTransport>();
+        serial = created.get();
+        setTransport(std::move(created));
     }
-    return 1;
+    serial->setDevicePath(device);
+    return openTransport() ? 1 : 0;
+}
+
+bool SerialLink::openTransport()
+{
+    ClosePort();
+    failed = {};
+    if (!path) {
+        failed = {PortFailure::Reason::NoDevice, QString()};
+        return false;
+    }
+    if (path->open())
+        return true;
+    failed = path->failure();
+    return false;
 }
 
 int SerialLink::Configure(int baud, int dataBits, int parityIndex, int stopBitsIndex)
 {
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-    if (!port.isOpen() || baud <= 0 || dataBits < 5 || dataBits > 8 || !toParity(parityIndex, &parity) ||
-        !toStopBits(stopBitsIndex, &stopBits))
+    if (!path)
         return 0;
-    reported = QSerialPort::NoError;
-    // The platform refuses what it cannot do (1.5 stop bits on Linux, an odd
-    // baud rate on some drivers); the link then does not run.
-    const bool applied = port.setBaudRate(baud) && port.setDataBits(QSerialPort::DataBits(dataBits)) &&
-                         port.setParity(parity) && port.setStopBits(stopBits) &&
-                         port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!applied) {
-        // A refusal the port gives no error code for is still a refused
-        // setting.
-        failed = portFailure(device, reported);
-        if (!failed)
-            failed = {PortFailure::Reason::SettingRefused, device};
-        port.clearError();
+    // The transport refuses what it cannot do (1.5 stop bits on Linux, an
+    // odd baud rate on some drivers); the link then does not run.
+    if (!path->configure(LineSettings{baud, dataBits, parityIndex, stopBitsIndex})) {
+        if (path->failure())
+            failed = path->failure();
         return 0;
     }
     silenceTimer.setInterval(silenceFor(baud, dataBits, parityIndex != 0, stopBitsIndex));
@@ -149,23 +121,23 @@ void SerialLink::WriteRequest(int address, int function, int reg, int value)
     answerWaiting = false;
     silenceTimer.stop();
     assembler.reset();
-    if (!port.isOpen() || deviceGone)
+    if (!isOpen())
         return;
-    discardInput();
+    path->discardInput();
     assembler.start(frame);
-    // QSerialPort writes asynchronously from the event loop, so nothing here
-    // waits. The request counts as written once the port has taken all 8
-    // bytes: an answer can only come after they went out, and a write that
-    // fails later clears the flag again (onError), like a write that never
-    // completed.
-    const auto size = qint64(frame.size());
-    if (port.write(reinterpret_cast<const char *>(frame.data()), size) == size) {
+    // The transport writes asynchronously from the event loop, so nothing
+    // here waits. The request counts as written once the transport has taken
+    // all 8 bytes: an answer can only come after they went out, and a write
+    // that fails later clears the flag again (onWriteFailed), like a write
+    // that never completed.
+    const QByteArray bytes(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()));
+    if (path->writeFrame(bytes)) {
         requestOutstanding = 1;
         sentAt.start();
         written = frame;
         heard.clear();
         if (isSignalConnected(QMetaMethod::fromSignal(&SerialLink::requestWritten)))
-            emit requestWritten(QByteArray(reinterpret_cast<const char *>(frame.data()), size));
+            emit requestWritten(bytes);
     } else
         assembler.reset();
 }
@@ -193,15 +165,13 @@ void SerialLink::ClosePort()
     answerWaiting = false;
     silenceTimer.stop();
     assembler.reset();
-    if (port.isOpen())
-        port.close();
-    port.clearError();
-    deviceGone = false;
+    if (path)
+        path->close();
 }
 
-void SerialLink::onReadyRead()
+void SerialLink::onBytesArrived()
 {
-    const QByteArray data = port.readAll();
+    const QByteArray data = path->takeBytes();
     // Bytes with no request outstanding belong to no request (a late answer,
     // trailing bytes, noise): they are dropped here and never read as the
     // start of the next answer.
@@ -219,9 +189,9 @@ void SerialLink::onReadyRead()
 
 void SerialLink::onSilence()
 {
-    // Bytes waiting in the driver mean the line did not go quiet; only this
-    // program was slow to look. Their readyRead comes next.
-    if (driverHasInput()) {
+    // Bytes waiting below mean the line did not go quiet; only this program
+    // was slow to look. Their bytesArrived comes next.
+    if (path && path->inputPending()) {
         silenceTimer.start();
         return;
     }
@@ -232,6 +202,12 @@ void SerialLink::onSilence()
 void SerialLink::answerComplete()
 {
     silenceTimer.stop();
+    // A transport that is going away (its loss is reported from the event
+    // loop) has no answer to give.
+    if (!isOpen()) {
+        requestOutstanding = 0;
+        return;
+    }
     int outstanding = 1;
     if (!requestOutstanding.compare_exchange_strong(outstanding, 0))
         return;
@@ -255,86 +231,14 @@ void SerialLink::reportAnswer()
                      echoed ? request : QByteArray());
 }
 
-void SerialLink::onError(QSerialPort::SerialPortError error)
+void SerialLink::onWriteFailed()
 {
-    // Kept for OpenPort and Configure: the error is cleared below, before
-    // the call that caused it has returned.
-    if (error != QSerialPort::NoError)
-        reported = error;
-    switch (error) {
-    case QSerialPort::NoError:
-        return;
-    case QSerialPort::WriteError:
-        requestOutstanding = 0;
-        break;
-    case QSerialPort::ReadError:
-        // A device that hung up (an unplugged USB adapter, a pseudo-terminal
-        // whose other side closed) stays readable and every read of it
-        // returns nothing. QSerialPort reports each such read as a read
-        // error and keeps listening, so the reports would come back at once,
-        // over and over. A read that finds nothing on a device still there
-        // is no loss: discardInput() may have dropped bytes the port had
-        // already been told about.
-        if (deviceHungUp()) {
-            loseDevice();
-            return;
-        }
-        break;
-    case QSerialPort::ResourceError:
-        loseDevice();
-        return;
-    default:
-        break;
-    }
-    port.clearError();
-}
-
-// The device went away: no answer can come. Nothing more is written to it,
-// and the port is closed once QSerialPort has returned from reporting the
-// error (closing it inside its own handler makes it read and flush a closed
-// device). Qt delivers the queued close before the port's next read
-// notification, so a hung-up device is not read again.
-void SerialLink::loseDevice()
-{
-    if (deviceGone)
-        return;
-    deviceGone = true;
     requestOutstanding = 0;
-    QMetaObject::invokeMethod(this, &SerialLink::closeLostDevice, Qt::QueuedConnection);
 }
 
-void SerialLink::closeLostDevice()
+void SerialLink::onTransportLost()
 {
-    if (!deviceGone)
-        return;
+    failed = path->failure();
     ClosePort();
     emit deviceLost();
-}
-
-void SerialLink::discardInput()
-{
-    port.clear(QSerialPort::Input);
-    port.readAll();
-}
-
-bool SerialLink::deviceHungUp() const
-{
-#ifdef Q_OS_UNIX
-    // Linux marks a hung-up terminal with POLLHUP (and POLLERR) whatever
-    // events are asked for.
-    pollfd state{int(port.handle()), 0, 0};
-    if (port.isOpen() && ::poll(&state, 1, 0) == 1)
-        return (state.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-#endif
-    return false;
-}
-
-bool SerialLink::driverHasInput() const
-{
-#ifdef Q_OS_UNIX
-    int queued = 0;
-    if (port.isOpen() && ::ioctl(int(port.handle()), FIONREAD, &queued) == 0)
-        return queued > 0;
-#endif
-    return false;
 }

@@ -62,6 +62,13 @@ void TransactionScheduler::setSamplingTime(int ms)
     samplingPeriod = std::clamp(ms, kShortestPoll, kLongestPoll);
 }
 
+void TransactionScheduler::setCycle(Cycle mode, int silenceMs, int answerTimeoutMs)
+{
+    pollCycle = mode;
+    silenceGapMs = std::max(silenceMs, 0);
+    answerTimeout = std::max(answerTimeoutMs, 1);
+}
+
 void TransactionScheduler::startMonitoring()
 {
     awaitingAnswer = 0;
@@ -82,7 +89,7 @@ TransactionScheduler::Activity TransactionScheduler::activity() const
 void TransactionScheduler::StartTimer(int id, int periodMs)
 {
     if (id == TimerId::PollTimer)
-        periodMs = std::clamp(periodMs, kShortestPoll, kLongestPoll);
+        periodMs = firstPollAfter(periodMs);
     startLineTimer(id, periodMs);
     skipNextAnswer = 1;
     receiveMode = id;
@@ -128,6 +135,24 @@ void TransactionScheduler::poll()
     }
     nextAddress = withinRange(nextAddress);
     sendRead(nextAddress, Modbus::LiveValueRegister, TimerId::PollTimer);
+    // The fast cycle's next tick is the end of the answer time.
+    if (pollCycle == Cycle::Fast)
+        startLineTimer(TimerId::PollTimer, answerTimeout);
+}
+
+// In the fast cycle a transaction ends with its answer: the next poll goes
+// out once the line has been quiet for the silence interval. Not while
+// another activity has taken the line.
+void TransactionScheduler::pollAfterSilence()
+{
+    if (pollCycle == Cycle::Fast && running[TimerId::PollTimer])
+        startLineTimer(TimerId::PollTimer, silenceGapMs);
+}
+
+// The poll timer's first period when monitoring starts or resumes.
+int TransactionScheduler::firstPollAfter(int periodMs) const
+{
+    return pollCycle == Cycle::Fast ? silenceGapMs : std::clamp(periodMs, kShortestPoll, kLongestPoll);
 }
 
 void TransactionScheduler::probe()
@@ -141,7 +166,7 @@ void TransactionScheduler::probe()
     // The line answers again: monitoring resumes, storing its answers
     // whichever activity was interrupted, with the meter that answered.
     stopLineTimer(TimerId::ProbeTimer);
-    startLineTimer(TimerId::PollTimer, samplingPeriod);
+    startLineTimer(TimerId::PollTimer, firstPollAfter(samplingPeriod));
     receiveMode = TimerId::PollTimer;
     skipNextAnswer = 0;
     nextAddress = withinRange(answeredAddress);
@@ -275,9 +300,11 @@ void TransactionScheduler::onAnswer(const ReceiveBuffer &buffer)
     const int answeredTimer = std::exchange(requestTimer, 0);
     const ParsedResponse answer = ParseResponse(buffer);
     countHealth(answeredTimer, buffer, answer);
-    if (answeredTimer == TimerId::PollTimer || answeredTimer == TimerId::ProbeTimer)
+    if (answeredTimer == TimerId::PollTimer || answeredTimer == TimerId::ProbeTimer) {
         moveMonitoringOn(askedAddress);
-    else if (handleTransferAnswer(answeredTimer, buffer))
+        if (answeredTimer == TimerId::PollTimer)
+            pollAfterSilence();
+    } else if (handleTransferAnswer(answeredTimer, buffer))
         return;
 
     if (!answer.crcValid || answer.address >= Modbus::MeterCount)

@@ -22,12 +22,20 @@ class SchedulerHost;
 // tick that finds the previous answer still awaited counts the line as
 // interrupted. Accepted answers land in the LiveValueTable, with the health
 // of every meter. Everything runs on the GUI thread.
+//
+// In the fast cycle monitoring is paced by the line instead of the poll
+// period: the poll timer waits the silence interval after an answer and then
+// the answer time-out after the next request, so a poll follows the last one
+// as soon as its transaction has ended. Every other rule stays as it is.
 class TransactionScheduler : public QObject {
     Q_OBJECT
 
 public:
     // What the line is doing: the activity of the running line timer.
     enum class Activity { Idle, Monitoring, Probing, Reading, Writing };
+    // How monitoring is paced: one poll per tick of the poll period, or the
+    // fast cycle.
+    enum class Cycle { Period, Fast };
 
     TransactionScheduler(RequestChannel &link, SchedulerHost &host, LiveValueTable &values,
                          const Language &language, ParameterMenuSource menus, QObject *parent = nullptr);
@@ -39,13 +47,18 @@ public:
     // the next start of the poll takes it.
     void setSamplingTime(int ms);
     int samplingTime() const { return samplingPeriod; }
+    // The fast cycle waits `silenceMs` after an answer before the next poll
+    // and counts an answer missing after `answerTimeoutMs`; the next start
+    // of the poll takes it.
+    void setCycle(Cycle mode, int silenceMs = 0, int answerTimeoutMs = 0);
+    Cycle cycle() const { return pollCycle; }
 
     // The port has just been configured: nothing is awaited, polling starts.
     void startMonitoring();
     // Starts timer `id` and makes its activity the one answers are used for;
     // the first read answer after it is discarded, being possibly a late
     // answer of the previous activity. The poll timer's period is brought
-    // into 200..1000 ms.
+    // into 200..1000 ms; in the fast cycle it is the silence interval.
     void StartTimer(int id, int periodMs);
     void onTimer(int id);
     // The receive dispatch, called with the buffer of each ReadResponse.
@@ -91,6 +104,8 @@ signals:
 
 private:
     void poll();
+    void pollAfterSilence();
+    int firstPollAfter(int periodMs) const;
     void probe();
     void readStep();
     void finishRead();
@@ -137,6 +152,9 @@ private:
     int startAddress = 0;
     int endAddress = 63;
     int samplingPeriod = 300;
+    Cycle pollCycle = Cycle::Period;
+    int silenceGapMs = 0;
+    int answerTimeout = 0;
     // Register values of the last read of all parameters, by position.
     std::array<qint16, MaxParameters> parameterValues{};
     WriteRun writeList;

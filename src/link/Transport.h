@@ -63,6 +63,8 @@ signals:
     void connected();
     // Bytes arrived; takeBytes() has them.
     void bytesArrived();
+    // A frame that writeFrame() took did not go out after all.
+    void writeFailed();
     // The byte path went away (an unplugged adapter, a dropped connection);
     // the transport is closed.
     void lost();

@@ -49,6 +49,21 @@ inline constexpr SettingKey ChartMaxValue{"ChartConfig", "MaxValue"};
 inline constexpr SettingKey HistoryRecord{"History", "Record"};
 inline constexpr SettingKey HistoryRetentionDays{"History", "RetentionDays"};
 
+// Line: how monitoring is paced. `cycle` is "period" (one meter per tick of
+// the poll period) or "fast" (the next meter as soon as the last transaction
+// has ended); `timeout` is the fast cycle's answer time-out in ms ("%d").
+// A missing key keeps the period cycle and a time-out from the baud rate.
+inline constexpr SettingKey LineCycle{"Line", "cycle"};
+inline constexpr SettingKey LineTimeout{"Line", "timeout"};
+// Line: the transport under the line. `transport` is "serial" (the port of
+// "CommConfig"), "rtu-tcp" (RTU frames to a serial device server) or
+// "modbus-tcp" (a Modbus TCP gateway); `host` and `tcpport` ("%d", 4001 for
+// rtu-tcp and 502 for modbus-tcp when missing) say where the server is. A
+// missing `transport` means the serial port.
+inline constexpr SettingKey LineTransport{"Line", "transport"};
+inline constexpr SettingKey LineHost{"Line", "host"};
+inline constexpr SettingKey LineTcpPort{"Line", "tcpport"};
+
 // SysConfig: the main view's background, 0x00BBGGRR, "%d", and the surface
 // it showed when the program ended ("None", "MeterPanel", "Chart" or
 // "MeterManager"), which it shows again at the next start; a missing key

@@ -2,6 +2,7 @@
 #include "LineUnderTest.h"
 #include "WriteLists.h"
 #include "MeterSimProcess.h"
+#include "SettingsFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -135,6 +136,9 @@ class TestMeterLine : public QObject {
 
     std::unique_ptr<MeterSimProcess> sim;
     std::unique_ptr<LineUnderTest> rig;
+    // The data directory: without a settings file, so the line keeps its
+    // defaults, unless a test writes one.
+    QTemporaryDir home;
 
     bool startSim(const QStringList &arguments)
     {
@@ -183,6 +187,8 @@ private slots:
     {
         QVERIFY2(QFile::exists(suppliedSystemDatabase()), qPrintable(suppliedSystemDatabase()));
         QVERIFY(suppliedMenu(kMeterType).size() >= 4);
+        QVERIFY(home.isValid());
+        qputenv("QUORVANE_HOME", home.path().toUtf8());
     }
 
     void cleanup()
@@ -191,6 +197,7 @@ private slots:
         if (sim)
             QVERIFY(sim->stop());
         sim.reset();
+        QFile::remove(SettingsFile().path());
     }
 
     void everyMeterLandsInTheLiveValues()
@@ -358,6 +365,38 @@ private slots:
         // Two seconds at 200 ms: every meter that answers was polled.
         QCOMPARE(storedWhileOpen, (QSet<int>{1, 2, 3, 4}));
         QCOMPARE(rig->statusCount("interrupted"), interruptionsBefore);
+    }
+
+    // The fast cycle over a line with real wire time: each request follows
+    // the last answer, so the meters are refreshed far more often than the
+    // one meter per 200 ms tick of the period cycle.
+    void fastCycleRefreshesTheMetersFarMoreOften()
+    {
+        SettingsFile settings;
+        QVERIFY(settings.WriteSetting(Setting::LineCycle, QStringLiteral("fast")));
+        // Generous, so that a busy machine does not interrupt the line.
+        QVERIFY(settings.WriteInt(Setting::LineTimeout, 300));
+        QVERIFY(startSim({"--addresses", "1-8", "--wire-time"}));
+        rig = std::make_unique<LineUnderTest>(sim->devicePath(), suppliedMenuOf, 1, 8, 200);
+        QVERIFY(rig->open());
+        QTRY_VERIFY_WITH_TIMEOUT(storedAgain({1, 2, 3, 4, 5, 6, 7, 8}), kDeadlineMs);
+
+        constexpr int kAnswers = 80;
+        QSignalSpy stored(&rig->values(), &LiveValueTable::valueStored);
+        rig->storedSince.clear();
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_VERIFY_WITH_TIMEOUT(stored.size() >= kAnswers, kDeadlineMs);
+        const double perSecond =
+            1000.0 * double(stored.size()) / double(std::max<qint64>(clock.elapsed(), 1));
+        qInfo("fast cycle: %.1f answers per second, the period cycle %d", perSecond, 1000 / 200);
+        QVERIFY2(perSecond > 3 * (1000 / 200), qPrintable(QString::number(perSecond)));
+        QVERIFY(storedAgain({1, 2, 3, 4, 5, 6, 7, 8}));
+        for (const MeterSimProcess::Request &request : sim->requests()) {
+            QVERIFY(request.address >= 1 && request.address <= 8);
+            QCOMPARE(request.reg, 200);
+        }
+        QVERIFY(rig->recorded.shown.isEmpty());
     }
 
     // The adapter is pulled out and plugged back in: the simulator goes, and

@@ -168,6 +168,16 @@ struct Rig {
                 answer(echoOf(lastSent()));
         }
     }
+    // The fast cycle with a silence interval of 20 ms and an answer
+    // time-out of 67 ms.
+    void startFastCycle(int first, int last)
+    {
+        scheduler.setCycle(TransactionScheduler::Cycle::Fast, kSilenceMs, kAnswerTimeoutMs);
+        startMonitoring(first, last);
+    }
+    static constexpr int kSilenceMs = 20;
+    static constexpr int kAnswerTimeoutMs = 67;
+    int pollPeriod() const { return host.running.count(PollTimer) ? host.running.at(PollTimer) : 0; }
     QList<int> runningTimers() const
     {
         QList<int> ids;
@@ -816,6 +826,165 @@ private slots:
         QCOMPARE(rig->runningTimers(), QList<int>{ReadAllTimer});
         rig->tick(ReadAllTimer);
         QCOMPARE(rig->lastRead(), (QPair<int, int>(3, 0)));
+    }
+
+    // The fast cycle: the poll timer runs the silence interval after an
+    // answer and the answer time-out after a request, so each request
+    // follows the end of the last transaction.
+    void fastCyclePollsAsSoonAsTheLastTransactionHasEnded()
+    {
+        rig->startFastCycle(1, 3);
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+        QCOMPARE(rig->pollPeriod(), Rig::kSilenceMs);
+        QVERIFY(rig->link.sent.isEmpty());
+        QList<int> polled;
+        for (int i = 0; i < 5; ++i) {
+            rig->tick(PollTimer);
+            polled.append(rig->lastRead().first);
+            QCOMPARE(rig->lastRead().second, 200);
+            QCOMPARE(rig->pollPeriod(), Rig::kAnswerTimeoutMs);
+            rig->answerLast(10 * i);
+            // The answer ends the transaction: the silence interval, then
+            // the next request, and nothing before that tick.
+            QCOMPARE(rig->pollPeriod(), Rig::kSilenceMs);
+            QCOMPARE(rig->link.sent.size(), i + 1);
+        }
+        QCOMPARE(polled, (QList<int>{1, 2, 3, 1, 2}));
+        QCOMPARE(rig->values[3], 2.0);
+        QCOMPARE(rig->values[1], 3.0);
+        QCOMPARE(rig->values.health(2).answers, 2);
+        QCOMPARE(rig->scheduler.activity(), Activity::Monitoring);
+        QVERIFY(rig->status.filter(text(kInterrupted)).isEmpty());
+    }
+
+    void fastCycleAnswerOfAnyKindEndsTheTransaction_data() { anyAnswerMovesMonitoringOn_data(); }
+
+    void fastCycleAnswerOfAnyKindEndsTheTransaction()
+    {
+        QFETCH(ReceiveBuffer, answer);
+        rig->startFastCycle(1, 3);
+        rig->tick(PollTimer);
+        rig->answerLast(0);
+        QList<int> polled;
+        for (int i = 0; i < 4; ++i) {
+            rig->tick(PollTimer);
+            polled.append(rig->lastRead().first);
+            rig->answer(answer);
+            QCOMPARE(rig->pollPeriod(), Rig::kSilenceMs);
+        }
+        QCOMPARE(polled, (QList<int>{2, 3, 1, 2}));
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+    }
+
+    // A tick at the end of the answer time that finds the answer missing
+    // counts it and interrupts the line as a poll tick does; probing keeps
+    // its 300 ms ticks, and the first answer brings the fast cycle back.
+    void fastCycleMissingAnswerAtTheTimeOut()
+    {
+        QSignalSpy missing(&rig->scheduler, &TransactionScheduler::answerMissing);
+        rig->startFastCycle(1, 3);
+        rig->tick(PollTimer);
+        rig->answerLast(0);
+        rig->tick(PollTimer); // to meter 2, which stays silent
+        QCOMPARE(rig->pollPeriod(), Rig::kAnswerTimeoutMs);
+        rig->tick(PollTimer);
+        QCOMPARE(rig->values.health(2).missing, 1);
+        QCOMPARE(missing.size(), 1);
+        QCOMPARE(missing.first().first().toInt(), 2);
+        QCOMPARE(rig->link.sent.size(), 2);
+        QCOMPARE(rig->runningTimers(), QList<int>{ProbeTimer});
+        QCOMPARE(rig->host.running[ProbeTimer], 300);
+        QCOMPARE(rig->status.last(), QStringLiteral("2024-05-06;07:08:09\nCommunication is interrupted!"));
+
+        rig->tick(ProbeTimer);
+        QCOMPARE(rig->values[2], LiveValueTable::NoAnswer);
+        QCOMPARE(rig->lastRead().first, 3);
+        rig->answerLast(30);
+        QCOMPARE(rig->runningTimers(), QList<int>{ProbeTimer});
+        rig->tick(ProbeTimer);
+        QCOMPARE(rig->status.last(), QStringLiteral("2024-05-06;07:08:09\nCommunication is reconnected!"));
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+        QCOMPARE(rig->pollPeriod(), Rig::kSilenceMs);
+        rig->tick(PollTimer);
+        QCOMPARE(rig->lastRead().first, 3);
+        QCOMPARE(rig->pollPeriod(), Rig::kAnswerTimeoutMs);
+        rig->answerLast(31);
+        QCOMPARE(rig->values[3], 3.1);
+        QCOMPARE(rig->pollPeriod(), Rig::kSilenceMs);
+    }
+
+    void fastCycleReadAllAndWriteKeepTheirTicks()
+    {
+        rig->startFastCycle(1, 3);
+        rig->tick(PollTimer);
+        rig->answerLast(0);
+        rig->readAllParameters(2);
+        QCOMPARE(rig->runningTimers(), QList<int>{ReadAllTimer});
+        QCOMPARE(rig->host.running[ReadAllTimer], 300);
+        rig->tick(ReadAllTimer);
+        rig->answerLast(0);
+        for (int value : {10, 20, 30}) {
+            rig->tick(ReadAllTimer);
+            rig->answerLast(value);
+            QCOMPARE(rig->runningTimers(), QList<int>{ReadAllTimer});
+        }
+        rig->tick(ReadAllTimer);
+        QCOMPARE(rig->shown.size(), 1);
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+        QCOMPARE(rig->pollPeriod(), Rig::kSilenceMs);
+
+        // A poll answer that comes after the write run has taken the line
+        // leaves the poll timer stopped.
+        rig->tick(PollTimer);
+        QCOMPARE(rig->pollPeriod(), Rig::kAnswerTimeoutMs);
+        QVERIFY(rig->scheduler.startWrite(writeList({{0, 1.5}, {2, 3}})));
+        rig->answerLast(5);
+        QCOMPARE(rig->runningTimers(), QList<int>{WriteTimer});
+        QCOMPARE(rig->host.running[WriteTimer], 400);
+        rig->echoEachWrite(3);
+        QCOMPARE(rig->host.shownPrompts.count(RecordingPrompts::Kind::Info), 1);
+        QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
+        QCOMPARE(rig->pollPeriod(), Rig::kSilenceMs);
+        rig->tick(PollTimer);
+        QCOMPARE(rig->lastRead().second, 200);
+        QCOMPARE(rig->pollPeriod(), Rig::kAnswerTimeoutMs);
+    }
+
+    // The period cycle is the default, and choosing it again after the fast
+    // cycle leaves the poll timer's period alone through every transaction.
+    void periodCycleIsOneMeterPerTick_data()
+    {
+        QTest::addColumn<bool>("afterFast");
+        QTest::newRow("by default") << false;
+        QTest::newRow("chosen after the fast cycle") << true;
+    }
+
+    void periodCycleIsOneMeterPerTick()
+    {
+        QFETCH(bool, afterFast);
+        QCOMPARE(rig->scheduler.cycle(), TransactionScheduler::Cycle::Period);
+        if (afterFast) {
+            rig->scheduler.setCycle(TransactionScheduler::Cycle::Fast, Rig::kSilenceMs,
+                                    Rig::kAnswerTimeoutMs);
+            rig->scheduler.setCycle(TransactionScheduler::Cycle::Period);
+        }
+        rig->scheduler.setSamplingTime(500);
+        rig->startMonitoring(1, 3);
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(rig->pollPeriod(), 500);
+            rig->tick(PollTimer);
+            QCOMPARE(rig->pollPeriod(), 500);
+            rig->answerLast(i);
+            QCOMPARE(rig->pollPeriod(), 500);
+            QCOMPARE(rig->link.sent.size(), i + 1);
+        }
+        rig->tick(PollTimer);
+        rig->tick(PollTimer);
+        QCOMPARE(rig->runningTimers(), QList<int>{ProbeTimer});
+        rig->tick(ProbeTimer);
+        rig->answerLast(0);
+        rig->tick(ProbeTimer);
+        QCOMPARE(rig->pollPeriod(), 500);
     }
 };
 

@@ -1,4 +1,6 @@
+#include "CycleSettings.h"
 #include "DataDirectory.h"
+#include "PortSettings.h"
 #include "SettingsFile.h"
 #include "SettingsKeys.h"
 
@@ -315,6 +317,54 @@ private slots:
         QFETCH(QString, supplied);
         const SettingsFile defaults(DataDirectory::defaultsPath() + QStringLiteral("/qlvmsys.dll"));
         QCOMPARE(defaults.ReadSetting(setting), supplied);
+    }
+
+    // Section "Line": the pace of monitoring and the fast cycle's answer
+    // time-out, by default 50 ms plus twice the wire time of a read answer.
+    void lineCycle_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("baud");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("parityIndex");
+        QTest::addColumn<int>("stopBitsIndex");
+        QTest::addColumn<bool>("fast");
+        QTest::addColumn<int>("timeoutMs");
+        const QByteArray fast = "[Line]\ncycle=fast\n";
+        QTest::newRow("no section: the period cycle")
+            << QByteArray("[CommConfig]\ncomname=1\n") << "9600" << 8 << 0 << 2 << false << 67;
+        QTest::newRow("fast, 9600 8N2: 7 x 11 bits twice") << fast << "9600" << 8 << 0 << 2 << true << 67;
+        QTest::newRow("the value in any case")
+            << QByteArray("[line]\nCycle=FAST\n") << "9600" << 8 << 0 << 2 << true << 67;
+        QTest::newRow("period") << QByteArray("[Line]\ncycle=period\n") << "9600" << 8 << 0 << 2 << false
+                                << 67;
+        QTest::newRow("a word that means nothing: the period cycle")
+            << QByteArray("[Line]\ncycle=quick\n") << "9600" << 8 << 0 << 2 << false << 67;
+        QTest::newRow("19200 8E1: 7 x 11 bits twice") << fast << "19200" << 8 << 2 << 0 << true << 59;
+        QTest::newRow("1200 7N1: 7 x 9 bits twice") << fast << "1200" << 7 << 0 << 0 << true << 155;
+        QTest::newRow("a time-out of its own") << fast + "timeout=120\n"
+                                               << "9600" << 8 << 0 << 2 << true << 120;
+        QTest::newRow("a time-out of 0 is derived") << fast + "timeout=0\n"
+                                                    << "9600" << 8 << 0 << 2 << true << 67;
+        QTest::newRow("a negative time-out is derived") << fast + "timeout=-5\n"
+                                                        << "9600" << 8 << 0 << 2 << true << 67;
+    }
+    void lineCycle()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, baud);
+        writeFile(path(), content);
+        PortSettings port;
+        port.baudText = baud;
+        QFETCH(int, dataBits);
+        QFETCH(int, parityIndex);
+        QFETCH(int, stopBitsIndex);
+        port.dataBits = dataBits;
+        port.parityIndex = parityIndex;
+        port.stopBitsIndex = stopBitsIndex;
+        const CycleSettings cycle = CycleSettings::read(SettingsFile());
+        QTEST(cycle.cycle == CycleSettings::Cycle::Fast, "fast");
+        QTEST(cycle.answerTimeoutMs(port), "timeoutMs");
     }
 
     void dataDirectoryIsLaidDownOnce()

@@ -51,6 +51,9 @@ void addOptions(QCommandLineParser &parser)
         {QStringLiteral("split"), QStringLiteral("Send each answer in two pieces this far apart."),
          QStringLiteral("MS"), QStringLiteral("0")},
         {QStringLiteral("echo"), QStringLiteral("Echo each request first, like a 2-wire RS-485 adapter.")},
+        {QStringLiteral("wire-time"),
+         QStringLiteral("Hold each answer for the time the request and the answer take on the wire at "
+                        "--baud, --data-bits, --parity and --stop-bits.")},
         {QStringLiteral("log"), QStringLiteral("Write the REQ lines to FILE instead of stderr."),
          QStringLiteral("FILE")},
         {QStringLiteral("data-dir"),
@@ -129,6 +132,7 @@ std::optional<SimOptions> SimOptions::parse(const QStringList &arguments, QStrin
         return std::nullopt;
     }
     options.echo = parser.isSet(QStringLiteral("echo"));
+    options.wireTime = parser.isSet(QStringLiteral("wire-time"));
     options.logFile = parser.value(QStringLiteral("log"));
     options.dataDir = parser.value(QStringLiteral("data-dir"));
     options.linkPath = parser.value(QStringLiteral("link"));
@@ -142,6 +146,12 @@ std::optional<SimOptions> SimOptions::parse(const QStringList &arguments, QStrin
         options.meterType = type;
     }
     return options;
+}
+
+double SimOptions::characterMs() const
+{
+    const int bits = 1 + dataBits + (parity == 'N' ? 0 : 1) + stopBits;
+    return 1000.0 * bits / baud;
 }
 
 std::optional<QSet<int>> SimOptions::parseAddresses(const QString &text)

@@ -25,6 +25,9 @@ struct SimOptions {
     int delayMs = 0;
     int splitMs = 0;
     bool echo = false;
+    // Hold each answer for the time the request and the answer take on the
+    // wire at the line settings.
+    bool wireTime = false;
     QString logFile;
     QString dataDir;
     QString linkPath;
@@ -34,6 +37,9 @@ struct SimOptions {
     // The options of `arguments` (the program name first); nullopt with the
     // reason in `error` when they do not make sense.
     static std::optional<SimOptions> parse(const QStringList &arguments, QString *error);
+    // The time one character takes on the wire at the line settings, in ms:
+    // start bit, data bits, parity bit and stop bits.
+    double characterMs() const;
     // "1-5", "3" or "1,4-6" as a set of addresses 0..255; nullopt when
     // malformed.
     static std::optional<QSet<int>> parseAddresses(const QString &text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
+#include <cmath>
 
 SimulatedLine::SimulatedLine(PseudoTerminal &terminal, SimulatedMeters &simulated, Behaviour how,
                              std::FILE *logFile, QObject *parent)
@@ -33,7 +34,7 @@ void SimulatedLine::handle(const QByteArray &request)
     if (answer.isEmpty())
         return;
     logProcessValue(request, answer);
-    const qint64 due = now + behaviour.delayMs;
+    const qint64 due = now + behaviour.delayMs + wireMs(request.size() + answer.size());
     if (behaviour.splitMs <= 0) {
         send(due, answer);
         return;
@@ -73,6 +74,11 @@ void SimulatedLine::logProcessValue(const QByteArray &request, const QByteArray 
     const int value = std::int16_t(std::uint16_t(byte(answer, 3) * 256 + byte(answer, 4)));
     std::fprintf(log, "ANS %" PRId64 " %d %d\n", std::int64_t(usec), byte(answer, 0), value);
     std::fflush(log);
+}
+
+qint64 SimulatedLine::wireMs(qsizetype characters) const
+{
+    return std::llround(double(characters) * behaviour.characterMs);
 }
 
 void SimulatedLine::send(qint64 dueMs, const QByteArray &bytes)

@@ -23,6 +23,10 @@ public:
         bool echo = false; // send each request back first, like a 2-wire RS-485 adapter
         int delayMs = 0;   // between a request and its answer
         int splitMs = 0;   // between the two halves of an answer; 0 sends it whole
+        // The wire time of one character in ms: an answer leaves when its
+        // last byte would have arrived on a real line, the request's and its
+        // own characters after the request was read. 0 sends it at once.
+        double characterMs = 0;
     };
 
     // `log` receives one line per request; the line does not own it.
@@ -39,6 +43,7 @@ private:
     void handle(const QByteArray &request);
     void logRequest(const QByteArray &request) const;
     void logProcessValue(const QByteArray &request, const QByteArray &answer) const;
+    qint64 wireMs(qsizetype characters) const;
     void send(qint64 dueMs, const QByteArray &bytes);
     void sendDue();
 

@@ -151,7 +151,8 @@ int main(int argc, char *argv[])
         say(QStringLiteral("cannot write %1").arg(options->logFile));
         return 1;
     }
-    SimulatedLine line(pty, meters, {options->echo, options->delayMs, options->splitMs}, log);
+    const double characterMs = options->wireTime ? options->characterMs() : 0.0;
+    SimulatedLine line(pty, meters, {options->echo, options->delayMs, options->splitMs, characterMs}, log);
     quitOnSignals(app);
 
     std::printf("%s\n", qPrintable(device));

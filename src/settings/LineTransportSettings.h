@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class SettingsFile;
+
+// The transport under the line (section "Line"): the serial port of
+// "CommConfig", raw RTU over TCP to a serial device server, or Modbus TCP to
+// a gateway, with the server's host and port.
+struct LineTransportSettings {
+    enum class Kind { Serial, RtuTcp, ModbusTcp };
+
+    static constexpr quint16 kRtuTcpDefaultPort = 4001;
+    static constexpr quint16 kModbusTcpDefaultPort = 502;
+
+    Kind kind = Kind::Serial;
+    QString host;
+    quint16 port = 0; // 0 for the serial port
+    // False when a value that is there means nothing (an unknown transport,
+    // a port outside 1..65535) or a network transport has no host.
+    bool valid = true;
+    // The first value that was not valid, as "key=value", for messages.
+    QString invalidValue;
+
+    // Every key is optional: a file without them gives the serial port.
+    static LineTransportSettings read(const SettingsFile &settings);
+
+    bool networked() const { return kind != Kind::Serial; }
+    // host:port of a network transport.
+    QString target() const;
+};
