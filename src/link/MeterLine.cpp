@@ -144,7 +144,8 @@ void MeterLine::onDeviceLost()
     // that it is lost, and again when it is back.
     if (transportSettings.networked()) {
         if (!std::exchange(lostAnnounced, true))
-            emit statusText(TransactionScheduler::stamped(now(), kPortLost.text(language.index())));
+            emit statusText(
+                TransactionScheduler::stamped(now(), kPortLostReconnecting.text(language.index())));
         scheduleRetry();
         return;
     }

@@ -36,5 +36,9 @@ inline constexpr BiText kNothingToWrite{"没有要写入的参数！", "No param
 // Status texts of a port whose device went away and came back.
 inline constexpr BiText kPortLost{"通讯端口已断开！每 2 秒重试一次。",
                                   "The communication port is lost! Retrying every 2 s."};
+// The same for a connection to a device server or gateway, which is tried
+// again after a growing pause rather than every 2 s.
+inline constexpr BiText kPortLostReconnecting{"通讯端口已断开！正在重新连接。",
+                                              "The communication port is lost! Reconnecting."};
 inline constexpr BiText kPortBack{"通讯端口已重新打开，通讯恢复。",
                                   "The communication port is open again, communication is resumed!"};

@@ -194,7 +194,8 @@ private slots:
             QVERIFY2(attemptsFailedAt[k] - attemptsFailedAt[k - 1] >= delays[k - 1] * 9 / 10,
                      qPrintable(QString::number(attemptsFailedAt[k] - attemptsFailedAt[k - 1])));
         QVERIFY(rig->line->reopening());
-        QCOMPARE(rig->statusCount("The communication port is lost!"), 1);
+        QCOMPARE(rig->statusCount("The communication port is lost! Reconnecting."), 1);
+        QCOMPARE(rig->statusCount("every 2 s"), 0);
         QVERIFY(rig->storedSince.isEmpty());
 
         MeterServer meters(kind, port);
