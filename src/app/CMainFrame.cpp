@@ -251,35 +251,46 @@ void CMainFrame::switchLanguage(int newLanguage)
 
 namespace {
 
+// The words for the port's reason, "%1" the device (and "%2" the error
+// code of Other); none for no reason.
+const BiText *reasonFormat(PortFailure::Reason reason)
+{
+    using Reason = PortFailure::Reason;
+    switch (reason) {
+    case Reason::None:
+        return nullptr;
+    case Reason::NoDevice:
+        return &kPortNoDevice;
+    case Reason::DeviceNotFound:
+        return &kPortDeviceNotFound;
+    case Reason::PermissionDenied:
+        return &kPortPermissionDenied;
+    case Reason::SettingRefused:
+        return &kPortSettingRefused;
+    case Reason::Other:
+        return &kPortOtherError;
+    case Reason::HostNotFound:
+        return &kPortHostNotFound;
+    case Reason::ConnectionRefused:
+        return &kPortConnectionRefused;
+    case Reason::ConnectionTimedOut:
+        return &kPortConnectionTimedOut;
+    case Reason::ConnectionLost:
+        return &kPortConnectionLost;
+    case Reason::NotConnected:
+        return &kPortNotConnected;
+    }
+    return nullptr;
+}
+
 // The port's reason in words, for the line under the open-failure text.
 QString reasonText(const PortFailure &failure, int language)
 {
-    using Reason = PortFailure::Reason;
-    switch (failure.reason) {
-    case Reason::None:
-        break;
-    case Reason::NoDevice:
-        return kPortNoDevice.text(language).arg(failure.device);
-    case Reason::DeviceNotFound:
-        return kPortDeviceNotFound.text(language).arg(failure.device);
-    case Reason::PermissionDenied:
-        return kPortPermissionDenied.text(language).arg(failure.device);
-    case Reason::SettingRefused:
-        return kPortSettingRefused.text(language).arg(failure.device);
-    case Reason::Other:
-        return kPortOtherError.text(language).arg(failure.device).arg(failure.code);
-    case Reason::HostNotFound:
-        return kPortHostNotFound.text(language).arg(failure.device);
-    case Reason::ConnectionRefused:
-        return kPortConnectionRefused.text(language).arg(failure.device);
-    case Reason::ConnectionTimedOut:
-        return kPortConnectionTimedOut.text(language).arg(failure.device);
-    case Reason::ConnectionLost:
-        return kPortConnectionLost.text(language).arg(failure.device);
-    case Reason::NotConnected:
-        return kPortNotConnected.text(language).arg(failure.device);
-    }
-    return QString();
+    const BiText *format = reasonFormat(failure.reason);
+    if (!format)
+        return QString();
+    const QString text = format->text(language).arg(failure.device);
+    return failure.reason == PortFailure::Reason::Other ? text.arg(failure.code) : text;
 }
 
 } // namespace
