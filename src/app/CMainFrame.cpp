@@ -13,6 +13,8 @@
 #include "LockKeyIndicators.h"
 #include "Language.h"
 #include "LinkTexts.h"
+#include "DeferredPrompts.h"
+#include "LineMessages.h"
 #include "MeterLine.h"
 #include "MeterRegister.h"
 #include "ParameterDialog.h"
@@ -95,11 +97,15 @@ CMainFrame::~CMainFrame()
 
 void CMainFrame::connectLine()
 {
-    connect(&meterLine, &MeterLine::statusText, this, &CMainFrame::setStatusText);
-    connect(&meterLine, &MeterLine::progressStarted, this, &CMainFrame::openProgress);
-    connect(&meterLine, &MeterLine::progressMoved, this, &CMainFrame::moveProgress);
-    connect(&meterLine, &MeterLine::progressEnded, this, &CMainFrame::closeProgress);
-    connect(&meterLine, &MeterLine::parametersRead, this, &CMainFrame::showParameters);
+    // The line reports from inside its handlers; its boxes open once the
+    // handler has returned, so polling goes on while one is up.
+    auto *lineMessages = new LineMessages(lang, *new DeferredPrompts(prompter, this), this);
+    lineMessages->follow(meterLine);
+    connect(lineMessages, &LineMessages::statusText, this, &CMainFrame::setStatusText);
+    connect(lineMessages, &LineMessages::progressStarted, this, &CMainFrame::openProgress);
+    connect(lineMessages, &LineMessages::progressMoved, this, &CMainFrame::moveProgress);
+    connect(lineMessages, &LineMessages::progressEnded, this, &CMainFrame::closeProgress);
+    connect(lineMessages, &LineMessages::parametersRead, this, &CMainFrame::showParameters);
     // The value panels' context menu selects the meter and sends its
     // commands as the menus do.
     connect(mainView, &CQuorvaneView::meterSelected, &meterLine, &MeterLine::selectMeter);

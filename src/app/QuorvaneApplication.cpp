@@ -89,8 +89,7 @@ bool QuorvaneApplication::InitInstance()
     // The poll period is taken from the configuration when the line is
     // built; the view reads the configuration again when it is made.
     meters.load(SettingsFile());
-    meterLine = std::make_unique<MeterLine>(settingsPortNames(), meters, lang, *prompts,
-                                            catalogueMenus(*prompts, lang));
+    meterLine = std::make_unique<MeterLine>(settingsPortNames(), meters, catalogueMenus(*prompts, lang));
     frame = std::make_unique<CMainFrame>(*this, *meterLine, meters, lang, *prompts, seams.helpOpener);
     if (ownPrompts)
         ownPrompts->setParent(frame.get());

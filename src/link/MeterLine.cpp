@@ -1,9 +1,6 @@
 #include "MeterLine.h"
 
 #include "CommandIds.h"
-#include "CycleSettings.h"
-#include "Language.h"
-#include "LinkTexts.h"
 #include "MeterConfiguration.h"
 #include "ModbusTcpTransport.h"
 #include "RtuTcpTransport.h"
@@ -15,10 +12,10 @@
 #include <memory>
 #include <utility>
 
-MeterLine::MeterLine(PortNames portNames, const MeterConfiguration &meterConfiguration, const Language &lang,
-                     Prompts &shown, ParameterMenuSource menus, QObject *parent)
-    : QObject(parent), meters(meterConfiguration), language(lang), deferred(shown),
-      link(std::move(portNames)), scheduler(link, *this, values, lang, std::move(menus))
+MeterLine::MeterLine(PortNames portNames, const MeterConfiguration &meterConfiguration,
+                     ParameterMenuSource menus, const QString &name, QObject *parent)
+    : QObject(parent), meters(meterConfiguration), lineName(name), link(std::move(portNames)),
+      scheduler(link, *this, values, std::move(menus))
 {
     reopenTimer.setInterval(ReopenPeriodMs);
     connect(&timers, &LineTimers::timeout, this, &MeterLine::onTick);
@@ -33,7 +30,7 @@ MeterLine::MeterLine(PortNames portNames, const MeterConfiguration &meterConfigu
     connect(&retryTimer, &QTimer::timeout, this, &MeterLine::tryReconnect);
     connect(&meters, &MeterConfiguration::changed, this, &MeterLine::followConfiguration);
 
-    connect(&scheduler, &TransactionScheduler::statusText, this, &MeterLine::statusText);
+    connect(&scheduler, &TransactionScheduler::happened, this, &MeterLine::happened);
     connect(&scheduler, &TransactionScheduler::progressStarted, this, &MeterLine::progressStarted);
     connect(&scheduler, &TransactionScheduler::progressMoved, this, &MeterLine::progressMoved);
     connect(&scheduler, &TransactionScheduler::progressEnded, this, &MeterLine::progressEnded);
@@ -50,10 +47,17 @@ MeterLine::~MeterLine()
 
 LineOpenResult MeterLine::open(const PortSettings &settings)
 {
+    const SettingsFile file;
+    return open(LineSetup{settings, LineTransportSettings::read(file), CycleSettings::read(file)});
+}
+
+LineOpenResult MeterLine::open(const LineSetup &setup)
+{
     close();
-    port = settings;
+    port = setup.port;
+    transportSettings = setup.transport;
+    cycleSettings = setup.cycle;
     values.resetHealth();
-    transportSettings = LineTransportSettings::read(SettingsFile());
     if (!transportSettings.valid)
         return {LineOpenResult::Status::OpenFailed,
                 {PortFailure::Reason::NoDevice, transportSettings.invalidValue}};
@@ -85,17 +89,15 @@ bool MeterLine::configure()
     return link.Configure(port.baudValue(), port.dataBits, port.parityIndex, port.stopBitsIndex);
 }
 
-// Section "Line" chooses how monitoring is paced. The fast cycle leaves 3.5
-// character times between a whole answer and the next request, the gap that
-// separates frames on the wire. The link's longer silence interval is only
-// needed to end an answer that stopped half-way.
+// The fast cycle leaves 3.5 character times between a whole answer and the
+// next request, the gap that separates frames on the wire. The link's longer
+// silence interval is only needed to end an answer that stopped half-way.
 void MeterLine::followCycle()
 {
-    const CycleSettings cycle = CycleSettings::read(SettingsFile());
     const int gapMs =
         SerialLink::frameGapMs(port.baudValue(), port.dataBits, port.parityIndex != 0, port.stopBitsIndex);
-    if (cycle.cycle == CycleSettings::Cycle::Fast)
-        scheduler.setCycle(TransactionScheduler::Cycle::Fast, gapMs, cycle.answerTimeoutMs(port));
+    if (cycleSettings.cycle == CycleSettings::Cycle::Fast)
+        scheduler.setCycle(TransactionScheduler::Cycle::Fast, gapMs, cycleSettings.answerTimeoutMs(port));
     else
         scheduler.setCycle(TransactionScheduler::Cycle::Period);
 }
@@ -144,12 +146,11 @@ void MeterLine::onDeviceLost()
     // that it is lost, and again when it is back.
     if (transportSettings.networked()) {
         if (!std::exchange(lostAnnounced, true))
-            emit statusText(
-                TransactionScheduler::stamped(now(), kPortLostReconnecting.text(language.index())));
+            report(LineEvent::What::ConnectionLost);
         scheduleRetry();
         return;
     }
-    emit statusText(TransactionScheduler::stamped(now(), kPortLost.text(language.index())));
+    report(LineEvent::What::DeviceLost);
     reopenTimer.start();
 }
 
@@ -162,7 +163,7 @@ void MeterLine::tryReopen()
         return;
     }
     reopenTimer.stop();
-    emit statusText(TransactionScheduler::stamped(now(), kPortBack.text(language.index())));
+    report(LineEvent::What::DeviceBack);
     scheduler.startMonitoring();
 }
 
@@ -194,9 +195,16 @@ void MeterLine::onConnected()
         return;
     }
     if (std::exchange(lostAnnounced, false))
-        emit statusText(TransactionScheduler::stamped(now(), kPortBack.text(language.index())));
+        report(LineEvent::What::DeviceBack);
     followCycle();
     scheduler.startMonitoring();
+}
+
+void MeterLine::report(LineEvent::What what)
+{
+    LineEvent event(what);
+    event.time = now();
+    emit happened(event);
 }
 
 void MeterLine::scheduleRetry()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CycleSettings.h"
+#include "LineEvent.h"
 #include "LineFrame.h"
 #include "LineTransportSettings.h"
 #include "LineTimers.h"
@@ -9,16 +11,13 @@
 #include "SchedulerHost.h"
 #include "SerialLink.h"
 #include "TransactionScheduler.h"
-#include "DeferredPrompts.h"
 
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
 #include <QTimer>
 
-class Language;
 class MeterConfiguration;
-class Prompts;
 
 // The outcome of opening the line: open, or why not, with the port's own
 // reason for the failure.
@@ -30,13 +29,22 @@ struct LineOpenResult {
     explicit operator bool() const { return status == Status::Open; }
 };
 
-// The serial line with everything that runs it: the link, the scheduler,
-// the four line timers and the live values. Ticks go to the scheduler, the
-// scheduler's requests to the link, the link's answers back to the
-// scheduler (queued, never from inside the port's notification), and the
-// accepted values into the LiveValueTable, which windows read by const
-// reference. The message boxes the line causes open after its handlers have
-// returned, so polling goes on while one is open.
+// Everything the line on one port needs to run: the port's line settings,
+// the transport under it and how monitoring is paced.
+struct LineSetup {
+    PortSettings port;
+    LineTransportSettings transport;
+    CycleSettings cycle;
+};
+
+// One line session: a named line with everything that runs it, the link,
+// the scheduler, the four line timers and the live values. Ticks go to the
+// scheduler, the scheduler's requests to the link, the link's answers back
+// to the scheduler (queued, never from inside the port's notification), and
+// the accepted values into the LiveValueTable, which windows read by const
+// reference. The session knows no window and no language: what happens is
+// reported as typed events, which its owner turns into texts. Several
+// sessions run side by side in one process, each on its own port.
 //
 // When the port's device goes away, the line stops, says so, tries to open
 // the same device every 2 s, and resumes polling by itself once it is back.
@@ -54,15 +62,21 @@ public:
     static constexpr int LastRetryMs = 8000;
 
     // `meters` gives the address range (followed on every change) and the
-    // meter type of a read; its poll period is taken once, here.
-    MeterLine(PortNames portNames, const MeterConfiguration &meters, const Language &language,
-              Prompts &prompts, ParameterMenuSource menus, QObject *parent = nullptr);
+    // meter type of a read; its poll period is taken once, here. `name`
+    // tells the session apart from others in the same process.
+    MeterLine(PortNames portNames, const MeterConfiguration &meters, ParameterMenuSource menus,
+              const QString &name = QString(), QObject *parent = nullptr);
     ~MeterLine() override;
 
-    // Opens and configures the port and starts polling, paced as section
-    // "Line" of the settings file says; the health counts start afresh.
-    // Whatever ran on the old port stops first. A network transport starts
-    // connecting; polling starts once the connection is up.
+    const QString &name() const { return lineName; }
+
+    // Opens and configures the port and starts polling; the health counts
+    // start afresh. Whatever ran on the old port stops first. A network
+    // transport starts connecting; polling starts once the connection is up.
+    // A transport setting that is not valid fails with its "key=value".
+    LineOpenResult open(const LineSetup &setup);
+    // The same, with the transport and the pacing as section "Line" of the
+    // settings file says.
     LineOpenResult open(const PortSettings &port);
     // Stops every activity and closes the port.
     void close();
@@ -93,11 +107,12 @@ public:
     bool startWrite(const ParameterWriteList &list);
 
 signals:
-    void statusText(const QString &text);
-    void progressStarted(const QString &prefix, int high);
-    void progressMoved(const QString &prefix, int position);
+    // What happened, for the owner to tell in its own words.
+    void happened(const LineEvent &event);
+    void progressStarted(LineRun run, int high);
+    void progressMoved(LineRun run, int position);
     void progressEnded();
-    void parametersRead(const ParameterDisplay &display);
+    void parametersRead(const ParameterReading &reading);
     // Every frame on the line as it passes, with its meaning. Without a
     // receiver the link and the scheduler report nothing, so the poll costs
     // nothing more when no monitor is open.
@@ -115,7 +130,6 @@ private:
     void startTimer(int id, int periodMs) override { timers.start(id, periodMs); }
     void stopTimer(int id) override { timers.stop(id); }
     QDateTime now() const override { return QDateTime::currentDateTime(); }
-    Prompts &prompts() override { return deferred; }
 
     void onTick(int id);
     void deliverAnswer();
@@ -126,6 +140,7 @@ private:
     void scheduleRetry();
     void tryReconnect();
     bool configure();
+    void report(LineEvent::What what);
     void followCycle();
     void followConfiguration();
     void followFrames(bool follow);
@@ -136,8 +151,7 @@ private:
     void logAnswerMissing(int address);
 
     const MeterConfiguration &meters;
-    const Language &language;
-    DeferredPrompts deferred;
+    QString lineName;
     SerialLink link;
     LineTimers timers;
     LiveValueTable values;
@@ -146,7 +160,8 @@ private:
     // The network transport's reconnection: single shot, its wait doubling
     // from FirstRetryMs to LastRetryMs and starting afresh once connected.
     QTimer retryTimer;
-    LineTransportSettings transportSettings; // as the last open() read them
+    LineTransportSettings transportSettings; // as the last open() had them
+    CycleSettings cycleSettings;
     int retryDelayMs = FirstRetryMs;
     bool lostAnnounced = false; // the status bar says the line is lost
     PortSettings port;

@@ -1,49 +1,30 @@
 #include "ParameterTransfer.h"
 
-#include "Language.h"
-#include "LinkTexts.h"
-#include "Prompts.h"
-#include "Texts.h"
-
 #include <cmath>
 #include <limits>
 
-ParameterTransfer::ParameterTransfer(ParameterMenuSource source, Prompts &prompts, const Language &language)
-    : menus(std::move(source)), prompts(prompts), language(language)
-{
-}
+ParameterTransfer::ParameterTransfer(ParameterMenuSource source) : menus(std::move(source)) {}
 
 bool ParameterTransfer::loadMenu(int type)
 {
     std::optional<ParameterMenu> loaded = menus ? menus(type) : std::nullopt;
-    if (!loaded || loaded->count <= 0) {
-        const int lang = language.index();
-        prompts.error(kNoParameters.text(lang).arg(type), kCaptionError.text(lang));
+    if (!loaded || loaded->count <= 0)
         return false;
-    }
     loaded->count = std::min(loaded->count, MaxParameters);
     menu = *loaded;
     return true;
 }
 
-ParameterDisplay
-ParameterTransfer::LoadParameterDisplay(const std::array<qint16, MaxParameters> &values) const
+ParameterReading ParameterTransfer::reading(int address, const std::array<qint16, MaxParameters> &values) const
 {
-    ParameterDisplay display;
-    display.parameterCount = menu.count;
-    for (int k = 0; k < menu.count; ++k) {
-        display.names[k] = caption(k);
-        display.values[k] = formatValue(values[k], menu.oneDecimal[k]);
-        display.oneDecimal[k] = menu.oneDecimal[k];
-    }
-    return display;
+    return {address, menu, values};
 }
 
-std::optional<WriteRun> ParameterTransfer::PrepareWriteList(const ParameterWriteList &list) const
+std::optional<WriteRun> ParameterTransfer::PrepareWriteList(const ParameterWriteList &list,
+                                                            LineEvent &refusal) const
 {
-    const int lang = language.index();
     if (list.count < 1) {
-        prompts.error(kNothingToWrite.text(lang), kCaptionError.text(lang));
+        refusal.what = LineEvent::What::NothingToWrite;
         return std::nullopt;
     }
     WriteRun run;
@@ -53,10 +34,8 @@ std::optional<WriteRun> ParameterTransfer::PrepareWriteList(const ParameterWrite
         const bool known = position >= 0 && position < menu.count;
         const auto value = known ? scaleForWrite(list.value[i], menu.oneDecimal[position]) : std::nullopt;
         if (!value) {
-            prompts.error(kValueRefused.text(lang)
-                              .arg(position + 1)
-                              .arg(caption(position), QString::number(list.value[i], 'g', 10)),
-                          kCaptionError.text(lang));
+            refusal = aboutParameter(LineEvent::What::ValueRefused, position);
+            refusal.entered = list.value[i];
             return std::nullopt;
         }
         run.entries[i] = {position, *value};
@@ -64,9 +43,16 @@ std::optional<WriteRun> ParameterTransfer::PrepareWriteList(const ParameterWrite
     return run;
 }
 
-QString ParameterTransfer::caption(int position) const
+LineEvent ParameterTransfer::aboutParameter(LineEvent::What what, int position) const
 {
-    return position < menu.count ? menu.caption(position, language.index()) : QString();
+    LineEvent event;
+    event.what = what;
+    event.parameter = position;
+    if (position >= 0 && position < menu.count) {
+        event.captionC = menu.captionC[position];
+        event.captionE = menu.captionE[position];
+    }
+    return event;
 }
 
 QString ParameterTransfer::formatValue(qint16 value, bool oneDecimal)

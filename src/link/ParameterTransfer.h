@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineEvent.h"
 #include "ParameterData.h"
 
 #include <QString>
@@ -7,9 +8,6 @@
 
 #include <array>
 #include <optional>
-
-class Language;
-class Prompts;
 
 // One register write of a write run: parameter position k (register 2 × k)
 // and the register value.
@@ -28,29 +26,28 @@ struct WriteRun {
 // menu of the meter type being transferred (count, captions, decimal
 // places) and the scaling between register values and displayed numbers.
 // The menu is taken from the catalogue when a read starts and serves that
-// read and the writes that follow it. Refusals are told through `prompts`.
+// read and the writes that follow it.
 class ParameterTransfer {
 public:
-    ParameterTransfer(ParameterMenuSource menus, Prompts &prompts, const Language &language);
+    explicit ParameterTransfer(ParameterMenuSource menus);
 
     // Takes the menu of the meter type, its count limited to MaxParameters.
-    // A type without parameters (unknown, or none listed) is refused with a
-    // message and leaves the menu as it was.
+    // A type without parameters (unknown, or none listed) is refused and
+    // leaves the menu as it was.
     bool loadMenu(int meterType);
     int parameterCount() const { return menu.count; }
 
-    // Captions (in the current language) and formatted values of the
-    // menu's parameters.
-    ParameterDisplay LoadParameterDisplay(const std::array<qint16, MaxParameters> &values) const;
+    // The values of a completed read with the menu they were read with.
+    ParameterReading reading(int address, const std::array<qint16, MaxParameters> &values) const;
 
     // Scales the dialog's list into register values. A value that is not a
     // number or does not fit a signed 16-bit register, or a position outside
-    // the menu, refuses the whole list with a message naming the parameter;
-    // so does an empty list.
-    std::optional<WriteRun> PrepareWriteList(const ParameterWriteList &list) const;
+    // the menu, refuses the whole list; so does an empty list. `refusal`
+    // then says why, naming the parameter.
+    std::optional<WriteRun> PrepareWriteList(const ParameterWriteList &list, LineEvent &refusal) const;
 
-    // Caption of parameter k in the current language (empty outside the menu).
-    QString caption(int position) const;
+    // An event about parameter k, with its captions (empty outside the menu).
+    LineEvent aboutParameter(LineEvent::What what, int position) const;
 
     // Register value -> display text: "%.1f" of value × 0.1 with one decimal
     // place, else "%g" of the value.
@@ -61,8 +58,6 @@ public:
 
 private:
     ParameterMenuSource menus;
-    Prompts &prompts;
-    const Language &language;
     // Two parameters before the first read, as the line has always assumed.
     ParameterMenu menu{2, {}, {}, {}};
 };

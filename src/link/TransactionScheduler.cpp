@@ -2,12 +2,8 @@
 
 #include "AnswerAssembler.h"
 #include "CommandIds.h"
-#include "Language.h"
-#include "LinkTexts.h"
-#include "Prompts.h"
 #include "RequestChannel.h"
 #include "SchedulerHost.h"
-#include "Texts.h"
 
 #include <QMetaMethod>
 
@@ -41,10 +37,8 @@ bool isEchoOf(const ReceiveBuffer &buffer, const ModbusRequest &request)
 } // namespace
 
 TransactionScheduler::TransactionScheduler(RequestChannel &link, SchedulerHost &host, LiveValueTable &values,
-                                           const Language &language, ParameterMenuSource menus,
-                                           QObject *parent)
-    : QObject(parent), link(link), host(host), live(values), language(language),
-      transfer(std::move(menus), host.prompts(), language)
+                                           ParameterMenuSource menus, QObject *parent)
+    : QObject(parent), link(link), host(host), live(values), transfer(std::move(menus))
 {
 }
 
@@ -130,7 +124,7 @@ void TransactionScheduler::poll()
     if (awaitingAnswer) {
         stopLineTimer(TimerId::PollTimer);
         startLineTimer(TimerId::ProbeTimer, kProbePeriod);
-        setStatus(kInterrupted.text(language.index()));
+        report(LineEvent::What::Interrupted);
         return;
     }
     nextAddress = withinRange(nextAddress);
@@ -170,7 +164,7 @@ void TransactionScheduler::probe()
     receiveMode = TimerId::PollTimer;
     skipNextAnswer = 0;
     nextAddress = withinRange(answeredAddress);
-    setStatus(kReconnected.text(language.index()));
+    report(LineEvent::What::Resumed);
 }
 
 void TransactionScheduler::readStep()
@@ -178,7 +172,7 @@ void TransactionScheduler::readStep()
     if (awaitingAnswer) {
         stopLineTimer(TimerId::ReadAllTimer);
         readIndex = 0;
-        abandonRun(kInterrupted.text(language.index()));
+        abandonRun(LineEvent(LineEvent::What::ReadInterrupted));
         return;
     }
     if (readIndex >= transfer.parameterCount()) {
@@ -188,16 +182,16 @@ void TransactionScheduler::readStep()
     // The progress runs over 2 × n steps, two per parameter.
     const int position = 2 * readIndex + 2;
     sendRead(nextAddress, (2 * readIndex) & 0xFF, TimerId::ReadAllTimer);
-    moveProgress(kReadPercent.text(language.index()), position);
+    moveProgress(LineRun::Read, position);
 }
 
-// A run cut off by a missing answer: its progress window goes, the probe
-// looks for the line, and the user is told why.
-void TransactionScheduler::abandonRun(const QString &message)
+// A run cut off by a missing answer: its progress ends, the probe looks for
+// the line, and the event says why.
+void TransactionScheduler::abandonRun(LineEvent event)
 {
     closeProgress();
     StartTimer(TimerId::ProbeTimer, kProbePeriod);
-    host.prompts().error(message, kCaptionError.text(language.index()));
+    report(std::move(event));
 }
 
 void TransactionScheduler::finishRead()
@@ -205,41 +199,42 @@ void TransactionScheduler::finishRead()
     stopLineTimer(TimerId::ReadAllTimer);
     closeProgress();
     writeTarget = static_cast<quint8>(nextAddress & 0xFF);
-    const ParameterDisplay display = transfer.LoadParameterDisplay(parameterValues);
+    const ParameterReading reading = transfer.reading(writeTarget, parameterValues);
     StartTimer(TimerId::PollTimer, samplingPeriod);
     readIndex = 0;
-    emit parametersRead(display);
+    emit parametersRead(reading);
 }
 
-void TransactionScheduler::refuseRead()
+void TransactionScheduler::refuseRead(int exceptionCode)
 {
-    const int position = readIndex;
+    LineEvent refusal = transfer.aboutParameter(LineEvent::What::ReadRefused, readIndex);
+    refusal.address = nextAddress;
+    refusal.exceptionCode = exceptionCode;
     stopLineTimer(TimerId::ReadAllTimer);
     closeProgress();
     readIndex = 0;
     // The meter still answers: monitoring goes on.
     StartTimer(TimerId::PollTimer, samplingPeriod);
-    const int lang = language.index();
-    host.prompts().error(kReadRefused.text(lang).arg(position + 1).arg(transfer.caption(position)),
-                         kCaptionError.text(lang));
+    report(std::move(refusal));
 }
 
 void TransactionScheduler::writeStep()
 {
     if (awaitingAnswer) {
         const int unanswered = writeFirstStep ? -1 : writeIndex - 1;
-        const QString text = unanswered >= 0 ? writeEntryMessage(kWriteInterrupted, unanswered)
-                                             : kInterrupted.text(language.index());
+        LineEvent interrupted = unanswered >= 0
+                                    ? aboutWriteEntry(LineEvent::What::WriteInterrupted, unanswered)
+                                    : LineEvent(LineEvent::What::WriteInterrupted);
         endWriteRun();
         // The probe starts by marking the meter that did not answer.
         if (unanswered >= 0)
             nextAddress = writeTarget;
-        abandonRun(text);
+        abandonRun(std::move(interrupted));
         return;
     }
     if (writeFirstStep) {
         writeFirstStep = 0;
-        openProgress(kWritePercent.text(language.index()), writeCount);
+        openProgress(LineRun::Write, writeCount);
     } else if (writeIndex >= writeCount) {
         // The last write has been echoed.
         finishWrite();
@@ -260,23 +255,25 @@ void TransactionScheduler::sendWrite()
     awaitingAnswer = 1;
     ++writeIndex;
     link.WriteRequest(writeTarget, Modbus::WriteSingle, reg, entry.value);
-    moveProgress(kWritePercent.text(language.index()), position);
+    moveProgress(LineRun::Write, position);
 }
 
 void TransactionScheduler::finishWrite()
 {
     endWriteRun();
     StartTimer(TimerId::PollTimer, samplingPeriod);
-    const int lang = language.index();
-    host.prompts().info(kWriteComplete.text(lang), kCaptionSuccess.text(lang));
+    LineEvent done(LineEvent::What::WriteDone);
+    done.address = writeTarget;
+    report(std::move(done));
 }
 
-void TransactionScheduler::refuseWrite(const BiText &message)
+void TransactionScheduler::refuseWrite(LineEvent::What why, int exceptionCode)
 {
-    const QString text = writeEntryMessage(message, writeIndex - 1);
+    LineEvent refusal = aboutWriteEntry(why, writeIndex - 1);
+    refusal.exceptionCode = exceptionCode;
     endWriteRun();
     StartTimer(TimerId::PollTimer, samplingPeriod);
-    host.prompts().error(text, kCaptionError.text(language.index()));
+    report(std::move(refusal));
 }
 
 void TransactionScheduler::endWriteRun()
@@ -288,10 +285,12 @@ void TransactionScheduler::endWriteRun()
     requestTimer = 0;
 }
 
-QString TransactionScheduler::writeEntryMessage(const BiText &message, int entry) const
+LineEvent TransactionScheduler::aboutWriteEntry(LineEvent::What what, int entry) const
 {
-    const int position = writeList.entries[entry].index;
-    return message.text(language.index()).arg(position + 1).arg(transfer.caption(position));
+    LineEvent event = transfer.aboutParameter(what, writeList.entries[entry].index);
+    event.address = writeTarget;
+    event.value = writeList.entries[entry].value;
+    return event;
 }
 
 void TransactionScheduler::onAnswer(const ReceiveBuffer &buffer)
@@ -313,7 +312,10 @@ void TransactionScheduler::onAnswer(const ReceiveBuffer &buffer)
         skipNextAnswer = 0;
         return;
     }
-    setStatus(QString::asprintf(kMeterRead.text(language.index()).toUtf8().constData(), answer.address));
+    LineEvent answered(LineEvent::What::Answered);
+    answered.address = answer.address;
+    answered.value = static_cast<qint16>(answer.value);
+    report(std::move(answered));
     if (skipNextAnswer) {
         skipNextAnswer = 0;
         return;
@@ -382,12 +384,16 @@ bool TransactionScheduler::handleTransferAnswer(int answeredTimer, const Receive
         if (skipNextAnswer)
             skipNextAnswer = 0;
         else
-            refuseRead();
+            refuseRead(buffer[2]);
         return true;
     }
     if (answeredTimer == TimerId::WriteTimer) {
-        if (!isEchoOf(buffer, lastWrite))
-            refuseWrite(isExceptionAnswer(buffer) ? kWriteRefused : kWriteBadEcho);
+        if (!isEchoOf(buffer, lastWrite)) {
+            if (isExceptionAnswer(buffer))
+                refuseWrite(LineEvent::What::WriteRefused, buffer[2]);
+            else
+                refuseWrite(LineEvent::What::WriteBadEcho, 0);
+        }
         return true;
     }
     return false;
@@ -408,8 +414,15 @@ void TransactionScheduler::storeAnswer(const ParsedResponse &answer)
 
 bool TransactionScheduler::readAllParameters(int address, int meterType)
 {
-    if (progressShown || !transfer.loadMenu(meterType))
+    if (progressShown)
         return false;
+    if (!transfer.loadMenu(meterType)) {
+        LineEvent refusal(LineEvent::What::NoParameters);
+        refusal.address = address;
+        refusal.meterType = meterType;
+        report(std::move(refusal));
+        return false;
+    }
     parameterValues.fill(0);
     stopLineTimer(TimerId::PollTimer);
     stopLineTimer(TimerId::ProbeTimer);
@@ -418,7 +431,7 @@ bool TransactionScheduler::readAllParameters(int address, int meterType)
     awaitingAnswer = 0;
     nextAddress = address;
     StartTimer(TimerId::ReadAllTimer, kReadAllPeriod);
-    openProgress(kReadPercent.text(language.index()), 2 * transfer.parameterCount());
+    openProgress(LineRun::Read, 2 * transfer.parameterCount());
     return true;
 }
 
@@ -426,9 +439,13 @@ bool TransactionScheduler::startWrite(const ParameterWriteList &list)
 {
     if (progressShown)
         return false;
-    const std::optional<WriteRun> run = transfer.PrepareWriteList(list);
-    if (!run)
+    LineEvent refusal;
+    const std::optional<WriteRun> run = transfer.PrepareWriteList(list, refusal);
+    if (!run) {
+        refusal.address = writeTarget;
+        report(std::move(refusal));
         return false;
+    }
     writeList = *run;
     writeCount = run->count;
     writeIndex = 0;
@@ -463,14 +480,15 @@ void TransactionScheduler::sendRead(int address, int reg, int timerId)
     link.WriteRequest(address, Modbus::ReadHolding, reg, 0);
 }
 
-QString TransactionScheduler::stamped(const QDateTime &when, const QString &message)
+void TransactionScheduler::report(LineEvent event)
 {
-    return when.toString(QStringLiteral("yyyy-MM-dd;HH:mm:ss")) + QLatin1Char('\n') + message;
+    event.time = host.now();
+    emit happened(event);
 }
 
-void TransactionScheduler::setStatus(const QString &message)
+void TransactionScheduler::report(LineEvent::What what)
 {
-    emit statusText(stamped(host.now(), message));
+    report(LineEvent(what));
 }
 
 void TransactionScheduler::startLineTimer(int id, int periodMs)
@@ -487,16 +505,16 @@ void TransactionScheduler::stopLineTimer(int id)
         running[id] = false;
 }
 
-void TransactionScheduler::openProgress(const QString &prefix, int high)
+void TransactionScheduler::openProgress(LineRun run, int high)
 {
     progressShown = true;
-    emit progressStarted(prefix, high);
+    emit progressStarted(run, high);
 }
 
-void TransactionScheduler::moveProgress(const QString &prefix, int position)
+void TransactionScheduler::moveProgress(LineRun run, int position)
 {
     if (progressShown)
-        emit progressMoved(prefix, position);
+        emit progressMoved(run, position);
 }
 
 void TransactionScheduler::closeProgress()

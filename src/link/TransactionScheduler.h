@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineEvent.h"
 #include "LineFrame.h"
 #include "LiveValueTable.h"
 #include "ModbusFrame.h"
@@ -11,8 +12,6 @@
 
 #include <array>
 
-struct BiText;
-class Language;
 class RequestChannel;
 class SchedulerHost;
 
@@ -21,7 +20,8 @@ class SchedulerHost;
 // sends at most one request, and the timer period is the answer time-out: a
 // tick that finds the previous answer still awaited counts the line as
 // interrupted. Accepted answers land in the LiveValueTable, with the health
-// of every meter. Everything runs on the GUI thread.
+// of every meter. What happens is reported as typed events, in no language.
+// Everything runs on the thread of the line's timers.
 //
 // In the fast cycle monitoring is paced by the line instead of the poll
 // period: the poll timer waits the silence interval after an answer and then
@@ -38,7 +38,7 @@ public:
     enum class Cycle { Period, Fast };
 
     TransactionScheduler(RequestChannel &link, SchedulerHost &host, LiveValueTable &values,
-                         const Language &language, ParameterMenuSource menus, QObject *parent = nullptr);
+                         ParameterMenuSource menus, QObject *parent = nullptr);
 
     // The configured meters (MeterConfig startaddress/endaddress); the next
     // poll goes to the start address.
@@ -66,11 +66,12 @@ public:
 
     // Reads all parameters of the meter at `address`, with the menu of
     // `meterType`. False (nothing starts) while a read or write runs, or when
-    // the type has no parameters.
+    // the type has no parameters (reported).
     bool readAllParameters(int address, int meterType);
     // From the parameter dialog: checks and scales the list, then stops the
     // poll and starts the write run (timer 4, 400 ms) to the meter of the
-    // last read. False, and nothing starts, when a value is refused.
+    // last read. False, and nothing starts, when a value is refused
+    // (reported).
     bool startWrite(const ParameterWriteList &list);
     // Stops the four line timers and abandons a running read or write (the
     // port is closed or reopened).
@@ -83,19 +84,15 @@ public:
     int writeAddress() const { return writeTarget; }
     int parameterCount() const { return transfer.parameterCount(); }
 
-    // Status texts carry the local time in front: "yyyy-MM-dd;HH:mm:ss",
-    // a line feed, then the message.
-    static QString stamped(const QDateTime &when, const QString &message);
-
 signals:
-    void statusText(const QString &text);
-    // The progress window of a read or write run: opened over 0..high,
-    // moved to a position with its text prefix, closed.
-    void progressStarted(const QString &prefix, int high);
-    void progressMoved(const QString &prefix, int position);
+    void happened(const LineEvent &event);
+    // The progress of a read or write run: started over 0..high, moved to a
+    // position, ended.
+    void progressStarted(LineRun run, int high);
+    void progressMoved(LineRun run, int position);
     void progressEnded();
     // A read of all parameters is complete.
-    void parametersRead(const ParameterDisplay &display);
+    void parametersRead(const ParameterReading &reading);
     // For a traffic monitor, and emitted only while connected: how the
     // answer just received was judged, and the end of an answer time that
     // found the request to `address` unanswered.
@@ -109,25 +106,26 @@ private:
     void probe();
     void readStep();
     void finishRead();
-    void refuseRead();
+    void refuseRead(int exceptionCode);
     void writeStep();
     void sendWrite();
     void finishWrite();
-    void refuseWrite(const BiText &message);
+    void refuseWrite(LineEvent::What why, int exceptionCode);
     void endWriteRun();
-    void abandonRun(const QString &message);
-    QString writeEntryMessage(const BiText &message, int entry) const;
+    void abandonRun(LineEvent event);
+    LineEvent aboutWriteEntry(LineEvent::What what, int entry) const;
     bool handleTransferAnswer(int answeredTimer, const ReceiveBuffer &buffer);
     void countHealth(int answeredTimer, const ReceiveBuffer &buffer, const ParsedResponse &answer);
     LineFrame::Kind judge(int answeredTimer, const ReceiveBuffer &buffer, const ParsedResponse &answer) const;
     void moveMonitoringOn(int asked);
     void storeAnswer(const ParsedResponse &answer);
     void sendRead(int address, int reg, int timerId);
-    void setStatus(const QString &message);
+    void report(LineEvent event);
+    void report(LineEvent::What what);
     void startLineTimer(int id, int periodMs);
     void stopLineTimer(int id);
-    void openProgress(const QString &prefix, int high);
-    void moveProgress(const QString &prefix, int position);
+    void openProgress(LineRun run, int high);
+    void moveProgress(LineRun run, int position);
     void closeProgress();
     int following(int address) const;
     int withinRange(int address) const;
@@ -135,7 +133,6 @@ private:
     RequestChannel &link;
     SchedulerHost &host;
     LiveValueTable &live;
-    const Language &language;
     ParameterTransfer transfer;
 
     int awaitingAnswer = 0;

@@ -5,7 +5,6 @@
 // no live value but that of the meter whose address it carries.
 #include "CommandIds.h"
 #include "FakeSchedulerHost.h"
-#include "Language.h"
 #include "LiveValueTable.h"
 #include "RequestChannel.h"
 #include "TransactionScheduler.h"
@@ -84,8 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     NullLink link;
     FakeSchedulerHost host;
     LiveValueTable values;
-    Language language(in.next() % 3);
-    TransactionScheduler scheduler(link, host, values, language, anyMenu);
+    TransactionScheduler scheduler(link, host, values, anyMenu);
     const int activity = in.next() % 4;
     start(scheduler, activity, in);
 

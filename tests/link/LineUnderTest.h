@@ -1,6 +1,8 @@
 #pragma once
 
+#include "DeferredPrompts.h"
 #include "Language.h"
+#include "LineMessages.h"
 #include "MeterConfiguration.h"
 #include "MeterLine.h"
 #include "PortSettings.h"
@@ -10,11 +12,14 @@
 #include <QStringList>
 
 // The line as the program builds it, on one device (COM1), in English, with
-// its prompts recorded and everything it signals kept for the test to look at.
+// its prompts recorded (opened once the line's handler has returned, as in
+// the program) and everything it says kept for the test to look at.
 struct LineUnderTest {
     MeterConfiguration meters;
     Language language{1};
     RecordingPrompts recorded;
+    std::unique_ptr<DeferredPrompts> deferred;
+    std::unique_ptr<LineMessages> messages;
     std::unique_ptr<MeterLine> line;
     QStringList status;
     QList<ParameterDisplay> shown;
@@ -29,10 +34,14 @@ struct LineUnderTest {
         values.startaddress = first;
         values.endaddress = last;
         meters.set(values);
-        line = std::make_unique<MeterLine>(PortNames([device](int) { return device; }), meters, language,
-                                           prompts ? *prompts : recorded, std::move(menus));
-        QObject::connect(line.get(), &MeterLine::statusText, [this](const QString &text) { status << text; });
-        QObject::connect(line.get(), &MeterLine::parametersRead,
+        line = std::make_unique<MeterLine>(PortNames([device](int) { return device; }), meters,
+                                           std::move(menus));
+        deferred = std::make_unique<DeferredPrompts>(prompts ? *prompts : recorded);
+        messages = std::make_unique<LineMessages>(language, *deferred);
+        messages->follow(*line);
+        QObject::connect(messages.get(), &LineMessages::statusText,
+                         [this](const QString &text) { status << text; });
+        QObject::connect(messages.get(), &LineMessages::parametersRead,
                          [this](const ParameterDisplay &display) { shown << display; });
         QObject::connect(&line->liveValues(), &LiveValueTable::valueStored,
                          [this](int address) { storedSince.insert(address); });

@@ -2,10 +2,12 @@
 #include "FakeSchedulerHost.h"
 #include "FrameBytes.h"
 #include "Language.h"
+#include "LineMessages.h"
 #include "LinkTexts.h"
 #include "LiveValueTable.h"
 #include "ModbusFrame.h"
 #include "ParameterData.h"
+#include "RecordingPrompts.h"
 #include "RequestChannel.h"
 #include "Texts.h"
 #include "TransactionScheduler.h"
@@ -102,7 +104,10 @@ struct Rig {
     FakeSchedulerHost host;
     LiveValueTable values;
     Language language{1};
-    TransactionScheduler scheduler{link, host, values, language, menuOf};
+    TransactionScheduler scheduler{link, host, values, menuOf};
+    // The scheduler's reports in the program's words, its boxes recorded.
+    RecordingPrompts shownPrompts;
+    LineMessages messages{language, shownPrompts};
     int type = 1;
 
     // What the scheduler told its windows.
@@ -116,22 +121,29 @@ struct Rig {
 
     Rig()
     {
-        QObject::connect(&scheduler, &TransactionScheduler::statusText,
-                         [this](const QString &t) { status << t; });
-        QObject::connect(&scheduler, &TransactionScheduler::progressStarted,
+        QObject::connect(&scheduler, &TransactionScheduler::happened, &messages, &LineMessages::tell);
+        QObject::connect(&scheduler, &TransactionScheduler::progressStarted, &messages,
+                         &LineMessages::startProgress);
+        QObject::connect(&scheduler, &TransactionScheduler::progressMoved, &messages,
+                         &LineMessages::moveProgress);
+        QObject::connect(&scheduler, &TransactionScheduler::progressEnded, &messages,
+                         &LineMessages::progressEnded);
+        QObject::connect(&scheduler, &TransactionScheduler::parametersRead, &messages,
+                         &LineMessages::showParameters);
+        QObject::connect(&messages, &LineMessages::statusText, [this](const QString &t) { status << t; });
+        QObject::connect(&messages, &LineMessages::progressStarted,
                          [this](const QString &, int high) {
                              progress = true;
                              ++progressShown;
                              progressRange = {0, high};
                              progressPositions.append(0);
                          });
-        QObject::connect(&scheduler, &TransactionScheduler::progressMoved,
-                         [this](const QString &prefix, int pos) {
+        QObject::connect(&messages, &LineMessages::progressMoved, [this](const QString &prefix, int pos) {
                              progressPositions.append(pos);
                              progressTexts.append(prefix + QString::number(pos));
                          });
-        QObject::connect(&scheduler, &TransactionScheduler::progressEnded, [this] { progress = false; });
-        QObject::connect(&scheduler, &TransactionScheduler::parametersRead,
+        QObject::connect(&messages, &LineMessages::progressEnded, [this] { progress = false; });
+        QObject::connect(&messages, &LineMessages::parametersRead,
                          [this](const ParameterDisplay &display) { shown.append(display); });
     }
 
@@ -275,7 +287,7 @@ private slots:
         scenario(*rig);
         QCOMPARE(rig->runningTimers(), timers);
         QTEST(rig->scheduler.activity(), "activity");
-        QTEST(rig->host.shownPrompts.count(RecordingPrompts::Kind::Error), "errors");
+        QTEST(rig->shownPrompts.count(RecordingPrompts::Kind::Error), "errors");
     }
 
     void timerPeriods()
@@ -436,7 +448,7 @@ private slots:
         QCOMPARE(probed, (QList<int>{33, 31, 32}));
         for (int meter : {31, 32, 33})
             QCOMPARE(rig->values[meter], -500.0);
-        QVERIFY(rig->host.shownPrompts.shown.isEmpty());
+        QVERIFY(rig->shownPrompts.shown.isEmpty());
 
         rig->answerLast(77); // meter 32 is back
         QCOMPARE(rig->values[32], 7.7);
@@ -525,7 +537,7 @@ private slots:
         QCOMPARE(rig->progressTexts.last(), kReadPercent.text(language) + "6");
         QVERIFY(!rig->progress);
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
-        QVERIFY(rig->host.shownPrompts.shown.isEmpty());
+        QVERIFY(rig->shownPrompts.shown.isEmpty());
     }
 
     void readAllOfAMenuBeyondFiftyIsLimited()
@@ -550,8 +562,8 @@ private slots:
         rig->type = meterType;
         rig->startMonitoring(1, 3);
         QVERIFY(!rig->readAllParameters(2));
-        QTEST(rig->host.shownPrompts.lastText(), "message");
-        QCOMPARE(rig->host.shownPrompts.shown.last().caption, QStringLiteral("Error"));
+        QTEST(rig->shownPrompts.lastText(), "message");
+        QCOMPARE(rig->shownPrompts.shown.last().caption, QStringLiteral("Error"));
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
         QCOMPARE(rig->progressShown, 0);
         QVERIFY(rig->link.sent.isEmpty());
@@ -578,7 +590,7 @@ private slots:
         rig->readAllParameters(2);
         rig->tick(ReadAllTimer);
         rig->tick(ReadAllTimer);
-        QCOMPARE(rig->host.shownPrompts.lastText(), text(kInterrupted));
+        QCOMPARE(rig->shownPrompts.lastText(), text(kInterrupted));
         QVERIFY(!rig->progress);
         QVERIFY(rig->shown.isEmpty());
         // A new read starts again from the first parameter.
@@ -598,7 +610,7 @@ private slots:
         rig->tick(ReadAllTimer);
         QCOMPARE(rig->lastRead(), (QPair<int, int>(2, 2)));
         rig->answer(exceptionAnswer(2, 3));
-        QCOMPARE(rig->host.shownPrompts.lastText(), text(kReadRefused).arg(2).arg("Alarm Mode"));
+        QCOMPARE(rig->shownPrompts.lastText(), text(kReadRefused).arg(2).arg("Alarm Mode"));
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
         QVERIFY(!rig->progress);
         QVERIFY(rig->shown.isEmpty());
@@ -616,13 +628,13 @@ private slots:
         QCOMPARE(rig->progressRange, (QPair<int, int>(0, 1)));
         QCOMPARE(rig->progressTexts.last(), QStringLiteral("Wrote percent:1"));
         // Not reported before the meter confirmed the write.
-        QCOMPARE(rig->host.shownPrompts.count(RecordingPrompts::Kind::Info), 0);
+        QCOMPARE(rig->shownPrompts.count(RecordingPrompts::Kind::Info), 0);
         rig->answer(echoOf(rig->lastSent()));
         rig->tick(WriteTimer);
-        QCOMPARE(rig->host.shownPrompts.shown.size(), 1);
-        QCOMPARE(rig->host.shownPrompts.shown.last().kind, RecordingPrompts::Kind::Info);
-        QCOMPARE(rig->host.shownPrompts.lastText(), QStringLiteral("Write completely!"));
-        QCOMPARE(rig->host.shownPrompts.shown.last().caption, QStringLiteral("Success"));
+        QCOMPARE(rig->shownPrompts.shown.size(), 1);
+        QCOMPARE(rig->shownPrompts.shown.last().kind, RecordingPrompts::Kind::Info);
+        QCOMPARE(rig->shownPrompts.lastText(), QStringLiteral("Write completely!"));
+        QCOMPARE(rig->shownPrompts.shown.last().caption, QStringLiteral("Success"));
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
         QVERIFY(!rig->progress);
         QCOMPARE(rig->link.sent.size(), 4 + 1);
@@ -637,9 +649,9 @@ private slots:
         QCOMPARE(writes, (QList<ModbusRequest>{BuildRequest(9, 6, 4, -123), BuildRequest(9, 6, 0, 70),
                                                BuildRequest(9, 6, 2, 2)}));
         QCOMPARE(rig->progressPositions.mid(rig->progressPositions.size() - 4), (QList<int>{0, 1, 2, 3}));
-        QCOMPARE(rig->host.shownPrompts.count(RecordingPrompts::Kind::Info), 0);
+        QCOMPARE(rig->shownPrompts.count(RecordingPrompts::Kind::Info), 0);
         rig->tick(WriteTimer);
-        QCOMPARE(rig->host.shownPrompts.lastText(), QStringLiteral("Write completely!"));
+        QCOMPARE(rig->shownPrompts.lastText(), QStringLiteral("Write completely!"));
         // The next run starts again from its first entry.
         rig->scheduler.startWrite(writeList({{1, 5}}));
         rig->tick(WriteTimer);
@@ -673,8 +685,8 @@ private slots:
         rig->echoEachWrite(1);
         rig->tick(WriteTimer);
         failure(*rig);
-        QTEST(rig->host.shownPrompts.lastText(), "message");
-        QCOMPARE(rig->host.shownPrompts.shown.size(), 1);
+        QTEST(rig->shownPrompts.lastText(), "message");
+        QCOMPARE(rig->shownPrompts.shown.size(), 1);
         QTEST(rig->runningTimers(), "timers");
         QVERIFY(!rig->progress);
         QCOMPARE(rig->link.sent.size(), 4 + 2);
@@ -736,7 +748,7 @@ private slots:
         rig->scheduler.startWrite(writeList({{2, 1}, {position, entered}}));
         const QString expected =
             text(kValueRefused).arg(position + 1).arg(name, QString::number(entered, 'g', 10));
-        QCOMPARE(rig->host.shownPrompts.lastText(), expected);
+        QCOMPARE(rig->shownPrompts.lastText(), expected);
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
         QCOMPARE(rig->link.sent.size(), requests);
     }
@@ -745,7 +757,7 @@ private slots:
     {
         rig->readAll(3, {0, 0, 0});
         rig->scheduler.startWrite(ParameterWriteList{});
-        QCOMPARE(rig->host.shownPrompts.lastText(), text(kNothingToWrite));
+        QCOMPARE(rig->shownPrompts.lastText(), text(kNothingToWrite));
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
     }
 
@@ -942,7 +954,7 @@ private slots:
         QCOMPARE(rig->runningTimers(), QList<int>{WriteTimer});
         QCOMPARE(rig->host.running[WriteTimer], 400);
         rig->echoEachWrite(3);
-        QCOMPARE(rig->host.shownPrompts.count(RecordingPrompts::Kind::Info), 1);
+        QCOMPARE(rig->shownPrompts.count(RecordingPrompts::Kind::Info), 1);
         QCOMPARE(rig->runningTimers(), QList<int>{PollTimer});
         QCOMPARE(rig->pollPeriod(), Rig::kSilenceMs);
         rig->tick(PollTimer);
