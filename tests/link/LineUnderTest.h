@@ -26,7 +26,7 @@ struct LineUnderTest {
     QSet<int> storedSince; // meters whose value was stored since the last clear
 
     LineUnderTest(const QString &device, ParameterMenuSource menus, int first, int last, int pollMs,
-                  Prompts *prompts = nullptr)
+                  Prompts *prompts = nullptr, const QString &name = QString())
     {
         MeterConfiguration::Values values;
         values.metertype = 5;
@@ -35,7 +35,7 @@ struct LineUnderTest {
         values.endaddress = last;
         meters.set(values);
         line = std::make_unique<MeterLine>(PortNames([device](int) { return device; }), meters,
-                                           std::move(menus));
+                                           std::move(menus), name);
         deferred = std::make_unique<DeferredPrompts>(prompts ? *prompts : recorded);
         messages = std::make_unique<LineMessages>(language, *deferred);
         messages->follow(*line);

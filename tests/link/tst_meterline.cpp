@@ -399,6 +399,44 @@ private slots:
         QVERIFY(rig->recorded.shown.isEmpty());
     }
 
+    // Two named lines in one process, each on its own simulator and each
+    // with its own pacing: each has its own values and health, and losing
+    // one line's device leaves the other polling.
+    void twoSessionsRunIndependently()
+    {
+        MeterSimProcess northSim;
+        MeterSimProcess southSim;
+        QVERIFY(northSim.start({"--addresses", "1-3", "--value", "2=123"}));
+        QVERIFY(southSim.start({"--addresses", "1-3", "--value", "2=-45"}));
+        LineUnderTest north(northSim.devicePath(), suppliedMenuOf, 1, 3, 200, nullptr, QStringLiteral("north"));
+        LineUnderTest south(southSim.devicePath(), suppliedMenuOf, 1, 2, 200, nullptr, QStringLiteral("south"));
+        QCOMPARE(north.line->name(), QStringLiteral("north"));
+        QCOMPARE(south.line->name(), QStringLiteral("south"));
+        QVERIFY(north.open());
+        LineSetup fast{LineUnderTest::port(), {}, {}};
+        fast.cycle.cycle = CycleSettings::Cycle::Fast;
+        QVERIFY(south.line->open(fast));
+
+        QTRY_VERIFY_WITH_TIMEOUT(north.storedSince.size() == 3 && south.storedSince.size() == 2, kDeadlineMs);
+        QCOMPARE(north.values()[2], 12.3);
+        QCOMPARE(south.values()[2], -4.5);
+        // South polls only meters 1 and 2, in the fast cycle: its meter 3
+        // stays untouched, and its meters are answered far more often.
+        QCOMPARE(south.values()[3], LiveValueTable::NoAnswer);
+        QCOMPARE(south.values().health(3).answers, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(south.values().health(1).answers > 3 * north.values().health(1).answers,
+                                 kDeadlineMs);
+
+        QVERIFY(southSim.stop());
+        QTRY_VERIFY_WITH_TIMEOUT(south.statusCount("The communication port is lost!") == 1, kDeadlineMs);
+        north.storedSince.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(north.storedSince.size() == 3, kDeadlineMs);
+        QVERIFY(north.line->isOpen());
+        QCOMPARE(north.statusCount("The communication port is lost!"), 0);
+        QVERIFY(north.recorded.shown.isEmpty() && south.recorded.shown.isEmpty());
+        QVERIFY(northSim.stop());
+    }
+
     // The adapter is pulled out and plugged back in: the simulator goes, and
     // a new one comes up under the same fixed device name.
     void theLineComesBackWithItsDevice()

@@ -118,9 +118,15 @@ struct Rig {
     QList<int> progressPositions;
     QStringList progressTexts;
     QList<ParameterDisplay> shown;
+    QList<LineEvent> events; // as the scheduler reported them
+    QList<ParameterReading> readings;
 
     Rig()
     {
+        QObject::connect(&scheduler, &TransactionScheduler::happened,
+                         [this](const LineEvent &event) { events.append(event); });
+        QObject::connect(&scheduler, &TransactionScheduler::parametersRead,
+                         [this](const ParameterReading &reading) { readings.append(reading); });
         QObject::connect(&scheduler, &TransactionScheduler::happened, &messages, &LineMessages::tell);
         QObject::connect(&scheduler, &TransactionScheduler::progressStarted, &messages,
                          &LineMessages::startProgress);
@@ -616,6 +622,58 @@ private slots:
         QVERIFY(rig->shown.isEmpty());
         rig->tick(PollTimer);
         QCOMPARE(rig->lastRead().second, 200);
+    }
+
+    // What the scheduler reports carries the facts, in no language: the
+    // meter, the parameter with both captions, the exception code, the
+    // values read, and the time of the host's clock.
+    void eventsCarryWhatHappened()
+    {
+        rig->startMonitoring(1, 3);
+        rig->tick(PollTimer);
+        rig->answerLast(-125);
+        QCOMPARE(rig->events.last().what, LineEvent::What::Answered);
+        QCOMPARE(rig->events.last().address, 1);
+        QCOMPARE(rig->events.last().value, qint16(-125));
+        QCOMPARE(rig->events.last().time, rig->host.clock);
+
+        rig->readAll(2, {7, -8, 9});
+        QCOMPARE(rig->readings.size(), 1);
+        QCOMPARE(rig->readings.last().address, 2);
+        QCOMPARE(rig->readings.last().menu.count, 3);
+        QCOMPARE(rig->readings.last().values[1], qint16(-8));
+
+        rig->readAllParameters(2);
+        rig->tick(ReadAllTimer);
+        rig->answerLast(0);
+        rig->tick(ReadAllTimer);
+        rig->answerLast(5);
+        rig->tick(ReadAllTimer);
+        rig->answer(frame(bytes({2, 0x83, 3})));
+        const LineEvent refused = rig->events.last();
+        QCOMPARE(refused.what, LineEvent::What::ReadRefused);
+        QCOMPARE(refused.address, 2);
+        QCOMPARE(refused.parameter, 1);
+        QCOMPARE(refused.exceptionCode, 3);
+        QCOMPARE(refused.captionC, QStringLiteral("报警方式"));
+        QCOMPARE(refused.captionE, QStringLiteral("Alarm Mode"));
+
+        rig->readAll(2, {0, 0, 0});
+        rig->scheduler.startWrite(writeList({{2, -1.5}, {0, 4}}));
+        rig->echoEachWrite(1);
+        rig->tick(WriteTimer);
+        rig->answer(frame(bytes({2, 0x86, 4})));
+        const LineEvent writeRefused = rig->events.last();
+        QCOMPARE(writeRefused.what, LineEvent::What::WriteRefused);
+        QCOMPARE(writeRefused.address, 2);
+        QCOMPARE(writeRefused.parameter, 0);
+        QCOMPARE(writeRefused.value, qint16(40));
+        QCOMPARE(writeRefused.exceptionCode, 4);
+
+        rig->scheduler.startWrite(writeList({{1, 1e9}}));
+        QCOMPARE(rig->events.last().what, LineEvent::What::ValueRefused);
+        QCOMPARE(rig->events.last().parameter, 1);
+        QCOMPARE(rig->events.last().entered, 1e9);
     }
 
     void writeRunOfOneEntry()
