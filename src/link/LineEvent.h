@@ -68,6 +68,19 @@ struct LineEvent {
     QString captionE;
 };
 
+// How one monitoring request of a meter ended (a poll, or a probe while the
+// line is interrupted): a read answer with its register value, no answer
+// before the answer time ended, a frame whose CRC or shape is wrong, or a
+// Modbus exception.
+struct PollOutcome {
+    enum class Quality { Ok, NoAnswer, BadFrame, Exception };
+
+    int address = 0;
+    Quality quality = Quality::Ok;
+    qint16 raw = 0; // the register value, for Ok
+    QDateTime time;
+};
+
 // The two runs that take the line from monitoring and show their progress.
 enum class LineRun { Read, Write };
 
@@ -80,3 +93,4 @@ struct ParameterReading {
 };
 
 Q_DECLARE_METATYPE(LineEvent)
+Q_DECLARE_METATYPE(PollOutcome)

@@ -31,6 +31,7 @@ MeterLine::MeterLine(PortNames portNames, const MeterConfiguration &meterConfigu
     connect(&meters, &MeterConfiguration::changed, this, &MeterLine::followConfiguration);
 
     connect(&scheduler, &TransactionScheduler::happened, this, &MeterLine::happened);
+    connect(&scheduler, &TransactionScheduler::pollJudged, this, &MeterLine::pollJudged);
     connect(&scheduler, &TransactionScheduler::progressStarted, this, &MeterLine::progressStarted);
     connect(&scheduler, &TransactionScheduler::progressMoved, this, &MeterLine::progressMoved);
     connect(&scheduler, &TransactionScheduler::progressEnded, this, &MeterLine::progressEnded);

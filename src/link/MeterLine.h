@@ -120,6 +120,8 @@ signals:
     // A network transport's connection failed or was lost; the next attempt
     // follows in `delayMs`.
     void reconnectScheduled(int delayMs);
+    // How each monitoring request ended, meter by meter.
+    void pollJudged(const PollOutcome &outcome);
 
 protected:
     void connectNotify(const QMetaMethod &signal) override;

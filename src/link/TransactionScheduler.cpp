@@ -100,6 +100,7 @@ void TransactionScheduler::onTimer(int id)
         missCounted = true;
         if (isSignalConnected(QMetaMethod::fromSignal(&TransactionScheduler::answerMissing)))
             emit answerMissing(askedAddress);
+        tellPollOutcome(requestTimer, PollOutcome::Quality::NoAnswer);
     }
     switch (id) {
     case TimerId::PollTimer:
@@ -335,6 +336,17 @@ void TransactionScheduler::countHealth(int answeredTimer, const ReceiveBuffer &b
         emit answerJudged(kind);
     if (answeredTimer == 0)
         return;
+    switch (kind) {
+    case LineFrame::Kind::Answer:
+        tellPollOutcome(answeredTimer, PollOutcome::Quality::Ok, static_cast<qint16>(answer.value),
+                        answer.address);
+        break;
+    case LineFrame::Kind::Exception:
+        tellPollOutcome(answeredTimer, PollOutcome::Quality::Exception);
+        break;
+    default:
+        tellPollOutcome(answeredTimer, PollOutcome::Quality::BadFrame);
+    }
     const bool goodRead = answeredTimer != TimerId::WriteTimer && kind == LineFrame::Kind::Answer;
     if (kind == LineFrame::Kind::Answer)
         live.countAnswer(goodRead ? answer.address : askedAddress, link.lastResponseMs(), host.now());
@@ -342,6 +354,16 @@ void TransactionScheduler::countHealth(int answeredTimer, const ReceiveBuffer &b
         live.countException(askedAddress);
     else
         live.countGarbage(askedAddress);
+}
+
+void TransactionScheduler::tellPollOutcome(int answeredTimer, PollOutcome::Quality quality, qint16 raw,
+                                           int address)
+{
+    if (answeredTimer != TimerId::PollTimer && answeredTimer != TimerId::ProbeTimer)
+        return;
+    if (!isSignalConnected(QMetaMethod::fromSignal(&TransactionScheduler::pollJudged)))
+        return;
+    emit pollJudged({address < 0 ? askedAddress : address, quality, raw, host.now()});
 }
 
 // A good read answer, the echo of a write run's write, an exception, a

@@ -98,6 +98,9 @@ signals:
     // found the request to `address` unanswered.
     void answerJudged(LineFrame::Kind kind);
     void answerMissing(int address);
+    // How each monitoring request ended, for whoever publishes every poll.
+    // Emitted only while connected.
+    void pollJudged(const PollOutcome &outcome);
 
 private:
     void poll();
@@ -116,6 +119,7 @@ private:
     LineEvent aboutWriteEntry(LineEvent::What what, int entry) const;
     bool handleTransferAnswer(int answeredTimer, const ReceiveBuffer &buffer);
     void countHealth(int answeredTimer, const ReceiveBuffer &buffer, const ParsedResponse &answer);
+    void tellPollOutcome(int answeredTimer, PollOutcome::Quality quality, qint16 raw = 0, int address = -1);
     LineFrame::Kind judge(int answeredTimer, const ReceiveBuffer &buffer, const ParsedResponse &answer) const;
     void moveMonitoringOn(int asked);
     void storeAnswer(const ParsedResponse &answer);

@@ -676,6 +676,40 @@ private slots:
         QCOMPARE(rig->events.last().entered, 1e9);
     }
 
+    // Every monitoring request is judged for whoever publishes each poll:
+    // the answer's value, a missing answer, a bad frame, an exception; the
+    // requests of a read of all parameters are not polls.
+    void eachPollIsJudged()
+    {
+        QList<PollOutcome> outcomes;
+        QObject::connect(&rig->scheduler, &TransactionScheduler::pollJudged,
+                         [&](const PollOutcome &outcome) { outcomes.append(outcome); });
+        using Quality = PollOutcome::Quality;
+        rig->startMonitoring(1, 4);
+        rig->tick(PollTimer);
+        rig->answerLast(-7);
+        rig->tick(PollTimer);
+        rig->answer(exceptionAnswer(2, 3));
+        rig->tick(PollTimer);
+        rig->answer(frame(bytes({3, 3, 2, 0, 1}), false));
+        rig->tick(PollTimer);
+        rig->tick(PollTimer); // meter 4 did not answer
+        QCOMPARE(outcomes.size(), 4);
+        QCOMPARE(outcomes[0].address, 1);
+        QCOMPARE(outcomes[0].quality, Quality::Ok);
+        QCOMPARE(outcomes[0].raw, qint16(-7));
+        QCOMPARE(outcomes[0].time, rig->host.clock);
+        QCOMPARE(outcomes[1].quality, Quality::Exception);
+        QCOMPARE(outcomes[2].address, 3);
+        QCOMPARE(outcomes[2].quality, Quality::BadFrame);
+        QCOMPARE(outcomes[3].address, 4);
+        QCOMPARE(outcomes[3].quality, Quality::NoAnswer);
+
+        outcomes.clear();
+        rig->readAll(2, {1, 2, 3});
+        QVERIFY(outcomes.isEmpty());
+    }
+
     void writeRunOfOneEntry()
     {
         rig->readAll(4, {0, 0, 0});
