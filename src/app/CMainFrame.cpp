@@ -255,52 +255,6 @@ void CMainFrame::switchLanguage(int newLanguage)
     setWindowTitle(application.windowTitle());
 }
 
-namespace {
-
-// The words for the port's reason, "%1" the device (and "%2" the error
-// code of Other); none for no reason.
-const BiText *reasonFormat(PortFailure::Reason reason)
-{
-    using Reason = PortFailure::Reason;
-    switch (reason) {
-    case Reason::None:
-        return nullptr;
-    case Reason::NoDevice:
-        return &kPortNoDevice;
-    case Reason::DeviceNotFound:
-        return &kPortDeviceNotFound;
-    case Reason::PermissionDenied:
-        return &kPortPermissionDenied;
-    case Reason::SettingRefused:
-        return &kPortSettingRefused;
-    case Reason::Other:
-        return &kPortOtherError;
-    case Reason::HostNotFound:
-        return &kPortHostNotFound;
-    case Reason::ConnectionRefused:
-        return &kPortConnectionRefused;
-    case Reason::ConnectionTimedOut:
-        return &kPortConnectionTimedOut;
-    case Reason::ConnectionLost:
-        return &kPortConnectionLost;
-    case Reason::NotConnected:
-        return &kPortNotConnected;
-    }
-    return nullptr;
-}
-
-// The port's reason in words, for the line under the open-failure text.
-QString reasonText(const PortFailure &failure, int language)
-{
-    const BiText *format = reasonFormat(failure.reason);
-    if (!format)
-        return QString();
-    const QString text = format->text(language).arg(failure.device);
-    return failure.reason == PortFailure::Reason::Other ? text.arg(failure.code) : text;
-}
-
-} // namespace
-
 void CMainFrame::openLine(const BiText &openFailure, const BiText &caption)
 {
     const LineOpenResult opened = meterLine.open(port);
@@ -311,7 +265,7 @@ void CMainFrame::openLine(const BiText &openFailure, const BiText &caption)
     // The port's reason goes under the usual text, which stays as it is.
     QString message = text.text(language());
     if (opened.failure)
-        message += QLatin1Char('\n') + reasonText(opened.failure, language());
+        message += QLatin1Char('\n') + LineMessages::portFailureText(opened.failure, language());
     prompter.error(message, caption.text(language()));
 }
 

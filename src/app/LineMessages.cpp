@@ -1,5 +1,6 @@
 #include "LineMessages.h"
 
+#include "AppTexts.h"
 #include "Language.h"
 #include "LinkTexts.h"
 #include "MeterLine.h"
@@ -19,6 +20,38 @@ QString captionOf(const LineEvent &event, int language)
 QString aboutParameter(const BiText &message, const LineEvent &event, int language)
 {
     return message.text(language).arg(event.parameter + 1).arg(captionOf(event, language));
+}
+
+// The words for the port's reason, "%1" the device (and "%2" the error
+// code of Other); none for no reason.
+const BiText *reasonFormat(PortFailure::Reason reason)
+{
+    using Reason = PortFailure::Reason;
+    switch (reason) {
+    case Reason::None:
+        return nullptr;
+    case Reason::NoDevice:
+        return &kPortNoDevice;
+    case Reason::DeviceNotFound:
+        return &kPortDeviceNotFound;
+    case Reason::PermissionDenied:
+        return &kPortPermissionDenied;
+    case Reason::SettingRefused:
+        return &kPortSettingRefused;
+    case Reason::Other:
+        return &kPortOtherError;
+    case Reason::HostNotFound:
+        return &kPortHostNotFound;
+    case Reason::ConnectionRefused:
+        return &kPortConnectionRefused;
+    case Reason::ConnectionTimedOut:
+        return &kPortConnectionTimedOut;
+    case Reason::ConnectionLost:
+        return &kPortConnectionLost;
+    case Reason::NotConnected:
+        return &kPortNotConnected;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -137,6 +170,15 @@ ParameterDisplay LineMessages::display(const ParameterReading &reading, int lang
         display.oneDecimal[k] = menu.oneDecimal[k];
     }
     return display;
+}
+
+QString LineMessages::portFailureText(const PortFailure &failure, int language)
+{
+    const BiText *format = reasonFormat(failure.reason);
+    if (!format)
+        return QString();
+    const QString text = format->text(language).arg(failure.device);
+    return failure.reason == PortFailure::Reason::Other ? text.arg(failure.code) : text;
 }
 
 QString LineMessages::stamped(const QDateTime &when, const QString &message)

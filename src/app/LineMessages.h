@@ -2,6 +2,7 @@
 
 #include "LineEvent.h"
 #include "ParameterData.h"
+#include "PortFailure.h"
 
 #include <QObject>
 #include <QString>
@@ -40,6 +41,9 @@ public:
     // The parameter table's rows: captions in `language`, values formatted
     // with the menu's decimal places.
     static ParameterDisplay display(const ParameterReading &reading, int language);
+    // Why a port could not be opened or configured, in words; empty when
+    // the port named no reason.
+    static QString portFailureText(const PortFailure &failure, int language);
     // Status texts carry the local time in front: "yyyy-MM-dd;HH:mm:ss",
     // a line feed, then the message.
     static QString stamped(const QDateTime &when, const QString &message);

@@ -25,7 +25,18 @@ HistoryRecorder::HistoryRecorder(const LiveValueTable &values, const QString &di
     bool ok = false;
     const int stored = settings.ReadSetting(Setting::HistoryRetentionDays).trimmed().toInt(&ok);
     days = ok && stored > 0 ? stored : DefaultRetentionDays;
+    follow(values);
+}
 
+HistoryRecorder::HistoryRecorder(const LiveValueTable &values, const OwnFile &file, Clock now, QObject *parent)
+    : QObject(parent), path(file.path), days(std::max(file.retentionDays, 1)),
+      clock(now ? std::move(now) : Clock(systemClock))
+{
+    follow(values);
+}
+
+void HistoryRecorder::follow(const LiveValueTable &values)
+{
     commitTimer.setSingleShot(true);
     commitTimer.setInterval(CommitIntervalMs);
     connect(&commitTimer, &QTimer::timeout, this, &HistoryRecorder::flush);
@@ -81,8 +92,9 @@ void HistoryRecorder::startPurger()
 
 void HistoryRecorder::setEnabled(bool enable)
 {
-    SettingsFile(settingsPath)
-        .WriteSetting(Setting::HistoryRecord, enable ? QStringLiteral("1") : QStringLiteral("0"));
+    if (!settingsPath.isEmpty())
+        SettingsFile(settingsPath)
+            .WriteSetting(Setting::HistoryRecord, enable ? QStringLiteral("1") : QStringLiteral("0"));
     if (enable == on)
         return;
     if (!enable)
@@ -99,7 +111,8 @@ void HistoryRecorder::setEnabled(bool enable)
 void HistoryRecorder::setRetentionDays(int retention)
 {
     days = std::max(retention, 1);
-    SettingsFile(settingsPath).WriteInt(Setting::HistoryRetentionDays, days);
+    if (!settingsPath.isEmpty())
+        SettingsFile(settingsPath).WriteInt(Setting::HistoryRetentionDays, days);
     if (purger) {
         const int value = days;
         QMetaObject::invokeMethod(purger, [p = purger, value] { p->setRetentionDays(value); });

@@ -43,6 +43,14 @@ public:
 
     HistoryRecorder(const LiveValueTable &values, const QString &directory, Clock clock = systemClock,
                     QObject *parent = nullptr);
+    // A history file of its own, recording on and kept `retentionDays`, for
+    // a line without a settings file (the line service).
+    struct OwnFile {
+        QString path;
+        int retentionDays = DefaultRetentionDays;
+    };
+    HistoryRecorder(const LiveValueTable &values, const OwnFile &file, Clock clock = systemClock,
+                    QObject *parent = nullptr);
     ~HistoryRecorder() override;
 
     // Opens the file when recording is on (it is not created while off) and
@@ -81,12 +89,13 @@ signals:
     void purged(int rows);
 
 private:
+    void follow(const LiveValueTable &values);
     void record(int address, std::optional<double> value);
     bool openWriter();
     void startPurger();
 
     QString path;
-    QString settingsPath;
+    QString settingsPath; // empty for an own file
     bool on = true;
     int days = DefaultRetentionDays;
     bool started = false;

@@ -123,6 +123,7 @@ private slots:
     void switchedOffWritesNothing_data();
     void switchedOffWritesNothing();
     void failsInUnwritableDirectory();
+    void ownFileIgnoresTheSettings();
     void failedCommitKeepsTheValues_data();
     void failedCommitKeepsTheValues();
     void bufferKeepsTheNewestWhileCommitsFail();
@@ -227,6 +228,33 @@ void TestHistoryRecorder::failsInUnwritableDirectory()
     QVERIFY(!recorder.errorText(1).isEmpty());
     table.store(1, 1.0); // ignored, no crash
     recorder.flush();
+}
+
+// A line of the line service records into a file of its own, whatever a
+// settings file beside it says, and writes no settings.
+void TestHistoryRecorder::ownFileIgnoresTheSettings()
+{
+    QTemporaryDir dir;
+    SettingsFile settings(dir.filePath(QLatin1String(DataDirectory::SettingsFileName)));
+    QVERIFY(settings.WriteSetting(Setting::HistoryRecord, QStringLiteral("0")));
+    const QString file = dir.filePath(QStringLiteral("north.db"));
+    LiveValueTable table;
+    {
+        HistoryRecorder recorder(table, HistoryRecorder::OwnFile{file, 7});
+        QVERIFY(recorder.enabled());
+        QCOMPARE(recorder.retentionDays(), 7);
+        QVERIFY(recorder.start());
+        QCOMPARE(recorder.filePath(), file);
+        table.store(3, 1.5);
+        recorder.setRetentionDays(9);
+        recorder.flush();
+    }
+    QCOMPARE(allSamples(file).size(), 1);
+    QCOMPARE(allSamples(file).first().value, std::optional<double>(1.5));
+    QVERIFY(!QFile::exists(historyFile(dir)));
+    QFile written(settings.path());
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(!written.readAll().contains("RetentionDays"));
 }
 
 void TestHistoryRecorder::failedCommitKeepsTheValues_data()
