@@ -12,6 +12,7 @@
 #include "LineStatisticsWindow.h"
 #include "LockKeyIndicators.h"
 #include "Language.h"
+#include "LineTransportSettings.h"
 #include "LinkTexts.h"
 #include "DeferredPrompts.h"
 #include "LineMessages.h"
@@ -75,8 +76,8 @@ CMainFrame::CMainFrame(QuorvaneApplication &app, MeterLine &line, MeterConfigura
     setCentralWidget(mainView);
     frameCommands = new FrameCommands(this);
     buildStatusBar();
-    commDialog =
-        new CommDialog([](int n) { return QuorvaneApplication::settingsPortNames().devicePath(n); }, this);
+    commDialog = new CommDialog([](int n) { return QuorvaneApplication::settingsPortNames().devicePath(n); },
+                                prompter, this);
 
     frameCommands->attachMenu(lang.index());
     CQuorvaneView::rewriteBackgroundColour();
@@ -269,16 +270,22 @@ void CMainFrame::openLine(const BiText &openFailure, const BiText &caption)
     prompter.error(message, caption.text(language()));
 }
 
+// The transport is read from section "Line" at each opening, as the line
+// does: a hand edit of the file shows up, and a value that is not valid there
+// still opens the dialog with what could be read.
 void CMainFrame::onCommConfig()
 {
-    commDialog->preset(port, language());
+    commDialog->preset(port, LineTransportSettings::read(settings), language());
     if (commDialog->exec() != QDialog::Accepted)
         return;
     meterLine.close();
     port = commDialog->fields();
     // The line is tried with the new settings all the same; only the next
-    // start would not find them.
-    if (!port.write(settings))
+    // start would not find them. The line takes its transport from the file,
+    // so a transport that could not be stored is not the one it opens.
+    const bool portStored = port.write(settings);
+    const bool transportStored = commDialog->transport().write(settings);
+    if (!portStored || !transportStored)
         reportSettingsWriteFailed(prompter, settings, language());
     openLine(kOpenPortFailed, kCaptionConfigError);
 }

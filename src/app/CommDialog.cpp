@@ -2,13 +2,17 @@
 
 #include "AppTexts.h"
 #include "CommandIds.h"
+#include "Prompts.h"
+#include "Texts.h"
 
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <array>
@@ -21,6 +25,8 @@ constexpr std::array kBaudRates{"75",    "110",   "134",   "150",   "300",    "6
                                 "1200",  "1800",  "2400",  "4800",  "7200",   "9600",
                                 "14400", "19200", "38400", "57600", "115200", "128000"};
 constexpr std::array kParities{&kParityNone, &kParityOdd, &kParityEven, &kParityMark, &kParitySpace};
+// In the order of LineTransportSettings::Kind.
+constexpr std::array kTransports{&kTransportSerial, &kTransportRtuTcp, &kTransportModbusTcp};
 
 // Reset selects COM1, 9600, 8 data bits, no parity and two stop bits.
 constexpr int kResetBaudIndex = 11;
@@ -35,11 +41,20 @@ QComboBox *makeList(const char *name, QWidget *parent)
     return list;
 }
 
-QLabel *makeLabel(const char *name, QWidget *parent)
+// The label names `field` for the keyboard and for accessibility.
+QLabel *makeLabel(const char *name, QWidget *field, QWidget *parent)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
+    label->setBuddy(field);
     return label;
+}
+
+QLineEdit *makeEdit(const char *name, QWidget *parent)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    return edit;
 }
 
 // Selects `index` when the list has such an entry, else nothing.
@@ -50,24 +65,27 @@ void selectIndex(QComboBox *list, int index)
 
 } // namespace
 
-CommDialog::CommDialog(DeviceLookup lookup, QWidget *parent) : QDialog(parent), deviceOf(std::move(lookup))
+CommDialog::CommDialog(DeviceLookup lookup, Prompts &prompts, QWidget *parent)
+    : QDialog(parent), deviceOf(std::move(lookup)), prompter(prompts)
 {
     setObjectName(QStringLiteral("commDialog%1").arg(ResourceId::CommDialog));
     group = new QGroupBox(this);
     group->setObjectName(QStringLiteral("group1012"));
-    portLabel = makeLabel("label1003", group);
-    baudLabel = makeLabel("label1004", group);
-    dataBitsLabel = makeLabel("label1007", group);
-    parityLabel = makeLabel("label1009", group);
-    stopBitsLabel = makeLabel("label1006", group);
     portList = makeList("port1001", group);
     baudList = makeList("baud1002", group);
     dataBitsList = makeList("dataBits1008", group);
     parityList = makeList("parity1010", group);
     stopBitsList = makeList("stopBits1005", group);
+    portLabel = makeLabel("label1003", portList, group);
+    baudLabel = makeLabel("label1004", baudList, group);
+    dataBitsLabel = makeLabel("label1007", dataBitsList, group);
+    parityLabel = makeLabel("label1009", parityList, group);
+    stopBitsLabel = makeLabel("label1006", stopBitsList, group);
     resetButton = new QPushButton(group);
     resetButton->setObjectName(QStringLiteral("reset1011"));
     resetButton->setAutoDefault(false);
+    // Made before the buttons, so that Tab reaches them before OK.
+    transportGroup = buildTransportGroup();
     okButton = new QPushButton(this);
     okButton->setObjectName(QStringLiteral("ok1"));
     okButton->setDefault(true);
@@ -78,7 +96,8 @@ CommDialog::CommDialog(DeviceLookup lookup, QWidget *parent) : QDialog(parent), 
     connect(resetButton, &QPushButton::clicked, this, &CommDialog::resetSelection);
     connect(okButton, &QPushButton::clicked, this, &CommDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &CommDialog::reject);
-    preset(chosen, 0);
+    connect(transportList, &QComboBox::currentIndexChanged, this, &CommDialog::followTransport);
+    preset(chosen, chosenTransport, 0);
 }
 
 void CommDialog::buildLayout()
@@ -98,16 +117,40 @@ void CommDialog::buildLayout()
     buttons->addWidget(cancelButton);
     auto *outer = new QVBoxLayout(this);
     outer->addWidget(group);
+    outer->addWidget(transportGroup);
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void CommDialog::preset(const PortSettings &fields, int language)
+// Below the serial port's group, which keeps its fields: on a network
+// transport they are the device server's serial side, and they time the
+// frames.
+QGroupBox *CommDialog::buildTransportGroup()
+{
+    auto *box = new QGroupBox(this);
+    box->setObjectName(QStringLiteral("transportGroup"));
+    transportList = makeList("transportList", box);
+    hostEdit = makeEdit("hostEdit", box);
+    tcpPortEdit = makeEdit("tcpPortEdit", box);
+    transportLabel = makeLabel("transportLabel", transportList, box);
+    hostLabel = makeLabel("hostLabel", hostEdit, box);
+    tcpPortLabel = makeLabel("tcpPortLabel", tcpPortEdit, box);
+    auto *form = new QFormLayout(box);
+    form->addRow(transportLabel, transportList);
+    form->addRow(hostLabel, hostEdit);
+    form->addRow(tcpPortLabel, tcpPortEdit);
+    return box;
+}
+
+void CommDialog::preset(const PortSettings &fields, const LineTransportSettings &transport, int language)
 {
     chosen = fields;
+    chosenTransport = transport;
+    shownLanguage = language;
     setTexts(language);
     fillLists(language);
     select(fields);
+    selectTransport(transport);
 }
 
 void CommDialog::setTexts(int language)
@@ -119,6 +162,9 @@ void CommDialog::setTexts(int language)
     dataBitsLabel->setText(kCommDataBits.text(language));
     parityLabel->setText(kCommParity.text(language));
     stopBitsLabel->setText(kCommStopBits.text(language));
+    transportLabel->setText(kCommTransport.text(language));
+    hostLabel->setText(kCommHost.text(language));
+    tcpPortLabel->setText(kCommTcpPort.text(language));
     resetButton->setText(kCommReset.text(language));
     okButton->setText(kButtonOk.text(language));
     cancelButton->setText(kButtonCancel.text(language));
@@ -145,6 +191,11 @@ void CommDialog::fillLists(int language)
         parityList->addItem(parity->text(language));
     stopBitsList->clear();
     stopBitsList->addItems({QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")});
+    // Refilled without following: the selection of the preset comes next.
+    const QSignalBlocker quiet(transportList);
+    transportList->clear();
+    for (const BiText *transport : kTransports)
+        transportList->addItem(transport->text(language));
 }
 
 void CommDialog::select(const PortSettings &fields)
@@ -156,6 +207,46 @@ void CommDialog::select(const PortSettings &fields)
     selectIndex(stopBitsList, fields.stopBitsIndex);
 }
 
+// A transport read from the settings shows as it is, even when it is not
+// valid there: the serial port for a transport nobody knows, and a network
+// transport with the host and port that could be read.
+void CommDialog::selectTransport(const LineTransportSettings &transport)
+{
+    hostEdit->setText(transport.host);
+    tcpPortEdit->setText(transport.port != 0 ? QString::number(transport.port) : QString());
+    lastNetwork.reset();
+    {
+        const QSignalBlocker quiet(transportList);
+        transportList->setCurrentIndex(int(transport.kind));
+    }
+    followTransport();
+}
+
+CommDialog::Kind CommDialog::selectedKind() const
+{
+    const int index = transportList->currentIndex();
+    return index > 0 ? Kind(index) : Kind::Serial;
+}
+
+// Host and port only mean something on the network. A port field that is
+// empty, or still holds the other network transport's default, takes the
+// default of the transport chosen.
+void CommDialog::followTransport()
+{
+    const Kind kind = selectedKind();
+    const bool networked = kind != Kind::Serial;
+    for (QWidget *widget : std::array<QWidget *, 4>{hostLabel, hostEdit, tcpPortLabel, tcpPortEdit})
+        widget->setEnabled(networked);
+    if (!networked)
+        return;
+    const QString port = tcpPortEdit->text().trimmed();
+    const bool otherDefault = lastNetwork && *lastNetwork != kind &&
+                              port == QString::number(LineTransportSettings::defaultPort(*lastNetwork));
+    if (port.isEmpty() || otherDefault)
+        tcpPortEdit->setText(QString::number(LineTransportSettings::defaultPort(kind)));
+    lastNetwork = kind;
+}
+
 void CommDialog::resetSelection()
 {
     portList->setCurrentIndex(0);
@@ -165,8 +256,41 @@ void CommDialog::resetSelection()
     stopBitsList->setCurrentIndex(kResetStopBitsIndex);
 }
 
+// Tells what is wrong and puts the cursor in the field to mend; true when
+// there is something wrong.
+bool CommDialog::refused(LineTransportSettings::EntryFault fault)
+{
+    using Fault = LineTransportSettings::EntryFault;
+    QLineEdit *field = fault == Fault::PortNotValid ? tcpPortEdit : hostEdit;
+    QString text;
+    switch (fault) {
+    case Fault::None:
+        return false;
+    case Fault::HostMissing:
+        text = kCommHostMissing.text(shownLanguage);
+        break;
+    case Fault::HostNotValid:
+        text = kCommHostNotValid.text(shownLanguage).arg(hostEdit->text().trimmed());
+        break;
+    case Fault::PortNotValid:
+        text = kCommTcpPortNotValid.text(shownLanguage).arg(tcpPortEdit->text().trimmed());
+        break;
+    }
+    prompter.error(text, kCaptionError.text(shownLanguage));
+    field->setFocus();
+    field->selectAll();
+    return true;
+}
+
+// A host or port that is not valid keeps the dialog open with every field
+// as it is, and nothing taken over.
 void CommDialog::accept()
 {
+    const LineTransportSettings::Entry entry =
+        LineTransportSettings::fromEntry(selectedKind(), hostEdit->text(), tcpPortEdit->text());
+    if (refused(entry.fault))
+        return;
+    chosenTransport = entry.line;
     chosen.portNumber = portList->currentIndex() + 1;
     chosen.portText = portList->currentData().toString();
     chosen.baudIndex = baudList->currentIndex();

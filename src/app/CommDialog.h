@@ -1,19 +1,24 @@
 #pragma once
 
+#include "LineTransportSettings.h"
 #include "PortSettings.h"
 
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 
+class Prompts;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
-// Dialog 131: the serial port and its line settings. The main window presets
-// the fields, runs the dialog modally and reads the fields back after OK;
-// nothing is stored here.
+// Dialog 131: the serial port and its line settings, and the transport that
+// carries the line: the serial port itself, a serial device server or a
+// Modbus TCP gateway. The main window presets the fields, runs the dialog
+// modally and reads the fields back after OK; nothing is stored here.
 class CommDialog : public QDialog {
     Q_OBJECT
 
@@ -22,25 +27,41 @@ public:
     // port entry; empty when there is none.
     using DeviceLookup = std::function<QString(int portNumber)>;
 
-    explicit CommDialog(DeviceLookup deviceOf, QWidget *parent = nullptr);
+    // A host or port that is not valid is told through `prompts`.
+    CommDialog(DeviceLookup deviceOf, Prompts &prompts, QWidget *parent = nullptr);
 
     // Sets the texts in `language`, fills the lists and selects the entries
-    // of `fields`. A value outside a list leaves that list without a selection.
-    void preset(const PortSettings &fields, int language);
+    // of `fields` and `transport`. A value outside a list leaves that list
+    // without a selection.
+    void preset(const PortSettings &fields, const LineTransportSettings &transport, int language);
     // The fields as confirmed by OK (as preset until then).
     const PortSettings &fields() const { return chosen; }
+    const LineTransportSettings &transport() const { return chosenTransport; }
 
     void accept() override;
 
 private:
+    using Kind = LineTransportSettings::Kind;
+
     void buildLayout();
+    QGroupBox *buildTransportGroup();
     void setTexts(int language);
     void fillLists(int language);
     void select(const PortSettings &fields);
+    void selectTransport(const LineTransportSettings &transport);
+    void followTransport();
+    Kind selectedKind() const;
+    bool refused(LineTransportSettings::EntryFault fault);
     void resetSelection();
 
     DeviceLookup deviceOf;
+    Prompts &prompter;
+    int shownLanguage = 0;
     PortSettings chosen;
+    LineTransportSettings chosenTransport;
+    // The network transport whose default port the port field may still
+    // hold, so that another network transport can put its own in its place.
+    std::optional<Kind> lastNetwork;
     QGroupBox *group;
     QLabel *portLabel;
     QLabel *baudLabel;
@@ -52,6 +73,13 @@ private:
     QComboBox *dataBitsList;
     QComboBox *parityList;
     QComboBox *stopBitsList;
+    QGroupBox *transportGroup;
+    QLabel *transportLabel;
+    QLabel *hostLabel;
+    QLabel *tcpPortLabel;
+    QComboBox *transportList;
+    QLineEdit *hostEdit;
+    QLineEdit *tcpPortEdit;
     QPushButton *resetButton;
     QPushButton *okButton;
     QPushButton *cancelButton;

@@ -98,6 +98,19 @@ inline constexpr BiText kParityOdd{"奇", "Odd"};
 inline constexpr BiText kParityEven{"偶", "Even"};
 inline constexpr BiText kParityMark{"标志", "Mark"};
 inline constexpr BiText kParitySpace{"空格", "Space"};
+// The port dialog's choice of transport. %1 is the host or the port as typed.
+inline constexpr BiText kCommTransport{"传输方式：", "Transport:"};
+inline constexpr BiText kTransportSerial{"串口", "Serial port"};
+inline constexpr BiText kTransportRtuTcp{"串口服务器（RTU over TCP）", "Serial device server (RTU over TCP)"};
+inline constexpr BiText kTransportModbusTcp{"Modbus TCP 网关", "Modbus TCP gateway"};
+inline constexpr BiText kCommHost{"主机：", "Host:"};
+inline constexpr BiText kCommTcpPort{"TCP 端口：", "TCP port:"};
+inline constexpr BiText kCommHostMissing{
+    "请输入串口服务器或网关的主机名或 IP 地址！",
+    "Please enter the host name or IP address of the device server or gateway!"};
+inline constexpr BiText kCommHostNotValid{"主机名“%1”无效！", "The host name \"%1\" is not valid!"};
+inline constexpr BiText kCommTcpPortNotValid{"TCP 端口“%1”无效，应为 1 到 65535！",
+                                             "The TCP port \"%1\" is not valid, it must be 1 to 65535!"};
 inline constexpr BiText kButtonOk{"确定", "OK"};
 inline constexpr BiText kButtonCancel{"取消", "Cancel"};
 

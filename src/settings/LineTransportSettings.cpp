@@ -2,6 +2,12 @@
 
 #include "SettingsFile.h"
 
+#include <QHostAddress>
+#include <QStringList>
+#include <QUrl>
+
+#include <algorithm>
+#include <array>
 #include <optional>
 
 namespace {
@@ -9,21 +15,92 @@ namespace {
 // What a read returns for a missing file, section or key.
 const QString kMissing = QStringLiteral("Error");
 
+struct KindName {
+    LineTransportSettings::Kind kind;
+    const char *name;
+};
+constexpr std::array kKindNames{KindName{LineTransportSettings::Kind::Serial, "serial"},
+                                KindName{LineTransportSettings::Kind::RtuTcp, "rtu-tcp"},
+                                KindName{LineTransportSettings::Kind::ModbusTcp, "modbus-tcp"}};
+
 std::optional<LineTransportSettings::Kind> kindNamed(const QString &name)
 {
-    using Kind = LineTransportSettings::Kind;
-    if (name.compare(QLatin1String("serial"), Qt::CaseInsensitive) == 0)
-        return Kind::Serial;
-    if (name.compare(QLatin1String("rtu-tcp"), Qt::CaseInsensitive) == 0)
-        return Kind::RtuTcp;
-    if (name.compare(QLatin1String("modbus-tcp"), Qt::CaseInsensitive) == 0)
-        return Kind::ModbusTcp;
+    for (const KindName &entry : kKindNames) {
+        if (name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0)
+            return entry.kind;
+    }
     return std::nullopt;
+}
+
+QString nameOf(LineTransportSettings::Kind kind)
+{
+    for (const KindName &entry : kKindNames) {
+        if (entry.kind == kind)
+            return QString::fromLatin1(entry.name);
+    }
+    return QString();
 }
 
 QString keyValue(SettingKey setting, const QString &value)
 {
     return QString::fromLatin1(setting.key) + QLatin1Char('=') + value;
+}
+
+bool allDigits(QStringView text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    });
+}
+
+// An IPv6 address, or an IPv4 address written in full: the parser also
+// takes short forms such as "10.1" or "4001", which here are more likely a
+// slip (a port typed into the host field) than meant.
+bool isAddress(const QString &host)
+{
+    QHostAddress address;
+    if (!address.setAddress(host))
+        return false;
+    return address.protocol() == QAbstractSocket::IPv6Protocol || host.count(QLatin1Char('.')) == 3;
+}
+
+// Dot-separated labels of 1 to 63 letters, digits, '-' and '_' (the
+// resolver takes an underscore that DNS names do not have), with no '-' at
+// either end. A name whose last label is all digits is an address gone
+// wrong, such as 192.168.1.300. International names are checked in their
+// ASCII form, the one the resolver is asked with.
+bool isHostName(const QString &host)
+{
+    const QString ascii = QString::fromLatin1(QUrl::toAce(host));
+    if (ascii.isEmpty())
+        return false;
+    const QStringList labels = ascii.split(QLatin1Char('.'));
+    for (const QString &label : labels) {
+        const bool fits = std::all_of(label.begin(), label.end(), [](QChar c) {
+            return (c.isLetterOrNumber() && c.unicode() < 0x80) || c == QLatin1Char('-') ||
+                   c == QLatin1Char('_');
+        });
+        if (!fits || label.isEmpty() || label.size() > 63 || label.startsWith(QLatin1Char('-')) ||
+            label.endsWith(QLatin1Char('-')))
+            return false;
+    }
+    return !allDigits(labels.last());
+}
+
+// A host longer than the settings file gives back would come back cut.
+bool isHostText(const QString &host)
+{
+    return host.size() <= SettingsFile::MaxValueLength && (isAddress(host) || isHostName(host));
+}
+
+std::optional<quint16> portNumber(const QString &text)
+{
+    if (!allDigits(text) || text.size() > 5)
+        return std::nullopt;
+    const uint number = text.toUInt();
+    if (number < 1 || number > 65535)
+        return std::nullopt;
+    return quint16(number);
 }
 
 } // namespace
@@ -47,7 +124,7 @@ LineTransportSettings LineTransportSettings::read(const SettingsFile &settings)
     if (host != kMissing)
         line.host = host;
     if (line.networked())
-        line.port = line.kind == Kind::ModbusTcp ? kModbusTcpDefaultPort : kRtuTcpDefaultPort;
+        line.port = defaultPort(line.kind);
     const QString port = settings.ReadSetting(Setting::LineTcpPort).trimmed();
     if (port != kMissing) {
         bool ok = false;
@@ -60,6 +137,49 @@ LineTransportSettings LineTransportSettings::read(const SettingsFile &settings)
     if (line.networked() && line.host.isEmpty())
         refuse(Setting::LineHost, line.host);
     return line;
+}
+
+bool LineTransportSettings::write(SettingsFile &settings) const
+{
+    bool ok = settings.WriteSetting(Setting::LineTransport, nameOf(kind));
+    if (networked()) {
+        ok = settings.WriteSetting(Setting::LineHost, host) && ok;
+        ok = settings.WriteInt(Setting::LineTcpPort, port) && ok;
+    }
+    return ok;
+}
+
+LineTransportSettings::Entry LineTransportSettings::fromEntry(Kind kind, const QString &hostText,
+                                                              const QString &portText)
+{
+    Entry entry;
+    entry.line.kind = kind;
+    if (kind == Kind::Serial)
+        return entry;
+    entry.line.host = hostText.trimmed();
+    const std::optional<quint16> port = portNumber(portText.trimmed());
+    if (entry.line.host.isEmpty())
+        entry.fault = EntryFault::HostMissing;
+    else if (!isHostText(entry.line.host))
+        entry.fault = EntryFault::HostNotValid;
+    else if (!port)
+        entry.fault = EntryFault::PortNotValid;
+    else
+        entry.line.port = *port;
+    return entry;
+}
+
+quint16 LineTransportSettings::defaultPort(Kind kind)
+{
+    switch (kind) {
+    case Kind::Serial:
+        return 0;
+    case Kind::RtuTcp:
+        return kRtuTcpDefaultPort;
+    case Kind::ModbusTcp:
+        return kModbusTcpDefaultPort;
+    }
+    return 0;
 }
 
 QString LineTransportSettings::target() const

@@ -14,6 +14,10 @@ struct LineTransportSettings {
     static constexpr quint16 kRtuTcpDefaultPort = 4001;
     static constexpr quint16 kModbusTcpDefaultPort = 502;
 
+    // What is wrong with a host and port as the user typed them.
+    enum class EntryFault { None, HostMissing, HostNotValid, PortNotValid };
+    struct Entry;
+
     Kind kind = Kind::Serial;
     QString host;
     quint16 port = 0; // 0 for the serial port
@@ -25,8 +29,23 @@ struct LineTransportSettings {
 
     // Every key is optional: a file without them gives the serial port.
     static LineTransportSettings read(const SettingsFile &settings);
+    // Writes `transport`, and `host` and `tcpport` for a network transport.
+    // The other keys of the section (the cycle, the time-out, a host kept
+    // for later beside the serial port) stay as they are.
+    bool write(SettingsFile &settings) const;
 
+    // The settings for `kind` from the host and port text the user typed,
+    // or the first thing wrong with them, the host before the port. The
+    // serial port takes neither text.
+    static Entry fromEntry(Kind kind, const QString &hostText, const QString &portText);
+
+    static quint16 defaultPort(Kind kind);
     bool networked() const { return kind != Kind::Serial; }
     // host:port of a network transport.
     QString target() const;
+};
+
+struct LineTransportSettings::Entry {
+    LineTransportSettings line;
+    EntryFault fault = EntryFault::None;
 };

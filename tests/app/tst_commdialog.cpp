@@ -4,12 +4,15 @@
 #include "CommandIds.h"
 #include "LineTimers.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTcpServer>
 
 #include <csignal>
 #include <optional>
@@ -28,6 +31,22 @@ QStringList entries(QComboBox *list)
 QComboBox *list(QDialog *dialog, const char *name)
 {
     return dialog->findChild<QComboBox *>(QString::fromLatin1(name));
+}
+
+QLineEdit *edit(QDialog *dialog, const char *name)
+{
+    return dialog->findChild<QLineEdit *>(QString::fromLatin1(name));
+}
+
+// What a screen reader names `field` by: its own name, and the labels that
+// label it (on Linux a list's own name is its entry).
+QStringList accessibleNames(QWidget *field)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(field);
+    QStringList names{face->text(QAccessible::Name)};
+    for (const auto &[label, relation] : face->relations(QAccessible::Label))
+        names << label->text(QAccessible::Name);
+    return names;
 }
 
 void click(QDialog *dialog, const char *name)
@@ -79,10 +98,10 @@ void choose(QDialog *dialog, const Choice &choice)
     click(dialog, "ok1");
 }
 
-QStringList commConfigLines(const QByteArray &settings)
+QStringList sectionLines(const QByteArray &settings, const QString &name)
 {
     QStringList lines = QString::fromUtf8(settings).split(QLatin1Char('\n'));
-    const qsizetype start = lines.indexOf(QStringLiteral("[CommConfig]"));
+    const qsizetype start = lines.indexOf(QLatin1Char('[') + name + QLatin1Char(']'));
     if (start < 0)
         return {};
     QStringList section;
@@ -91,6 +110,11 @@ QStringList commConfigLines(const QByteArray &settings)
             section << lines[i];
     }
     return section;
+}
+
+QStringList commConfigLines(const QByteArray &settings)
+{
+    return sectionLines(settings, QStringLiteral("CommConfig"));
 }
 
 } // namespace
@@ -104,11 +128,14 @@ private slots:
         QTest::addColumn<int>("lang");
         QTest::addColumn<QStringList>("labels");
         QTest::addColumn<QStringList>("parities");
-        QTest::newRow("Chinese") << 0
-                                 << QStringList{"设置通讯端口", "设置通讯端口", "端口号", "波特率",
-                                                "数据位",       "奇偶检验",     "停止位", "还原默认值(&R)",
-                                                "确定",         "取消"}
-                                 << QStringList{"无", "奇", "偶", "标志", "空格"};
+        QTest::addColumn<QStringList>("transports");
+        QTest::newRow("Chinese") << 0 << QStringList{"设置通讯端口", "设置通讯端口",   "端口号",
+                                                     "波特率",       "数据位",         "奇偶检验",
+                                                     "停止位",       "传输方式：",     "主机：",
+                                                     "TCP 端口：",   "还原默认值(&R)", "确定",
+                                                     "取消"}
+                                 << QStringList{"无", "奇", "偶", "标志", "空格"}
+                                 << QStringList{"串口", "串口服务器（RTU over TCP）", "Modbus TCP 网关"};
         QTest::newRow("English") << 1
                                  << QStringList{"Set Communication Port",
                                                 "Set Communication Port",
@@ -117,18 +144,26 @@ private slots:
                                                 "Data bit",
                                                 "Parity",
                                                 "Stop bit",
+                                                "Transport:",
+                                                "Host:",
+                                                "TCP port:",
                                                 "&Reset",
                                                 "OK",
                                                 "Cancel"}
-                                 << QStringList{"NONE", "Odd", "Even", "Mark", "Space"};
+                                 << QStringList{"NONE", "Odd", "Even", "Mark", "Space"}
+                                 << QStringList{"Serial port", "Serial device server (RTU over TCP)",
+                                                "Modbus TCP gateway"};
     }
     void lists_and_texts()
     {
         QFETCH(int, lang);
         QFETCH(QStringList, labels);
         QFETCH(QStringList, parities);
-        CommDialog dialog([](int n) { return n == 3 ? QStringLiteral("/dev/pts/7") : QString(); });
-        dialog.preset(PortSettings(), lang);
+        QFETCH(QStringList, transports);
+        RecordingPrompts prompts;
+        CommDialog dialog([](int n) { return n == 3 ? QStringLiteral("/dev/pts/7") : QString(); }, prompts);
+        dialog.preset(PortSettings(), LineTransportSettings(), lang);
+        const QList<QLabel *> fieldLabels = dialog.findChildren<QLabel *>();
         const QStringList shown{dialog.windowTitle(),
                                 dialog.findChild<QGroupBox *>(QStringLiteral("group1012"))->title(),
                                 dialog.findChild<QLabel *>(QStringLiteral("label1003"))->text(),
@@ -136,6 +171,9 @@ private slots:
                                 dialog.findChild<QLabel *>(QStringLiteral("label1007"))->text(),
                                 dialog.findChild<QLabel *>(QStringLiteral("label1009"))->text(),
                                 dialog.findChild<QLabel *>(QStringLiteral("label1006"))->text(),
+                                dialog.findChild<QLabel *>(QStringLiteral("transportLabel"))->text(),
+                                dialog.findChild<QLabel *>(QStringLiteral("hostLabel"))->text(),
+                                dialog.findChild<QLabel *>(QStringLiteral("tcpPortLabel"))->text(),
                                 dialog.findChild<QPushButton *>(QStringLiteral("reset1011"))->text(),
                                 dialog.findChild<QPushButton *>(QStringLiteral("ok1"))->text(),
                                 dialog.findChild<QPushButton *>(QStringLiteral("cancel2"))->text()};
@@ -149,18 +187,25 @@ private slots:
         QCOMPARE(entries(list(&dialog, "dataBits1008")), (QStringList{"4", "5", "6", "7", "8"}));
         QCOMPARE(entries(list(&dialog, "parity1010")), parities);
         QCOMPARE(entries(list(&dialog, "stopBits1005")), (QStringList{"1", "1.5", "2"}));
+        QCOMPARE(entries(list(&dialog, "transportList")), transports);
+        // Every field is named by its label.
+        for (QLabel *label : fieldLabels)
+            QVERIFY2(label->buddy() && accessibleNames(label->buddy()).contains(label->text()),
+                     qPrintable(label->text()));
+        QCOMPARE(fieldLabels.size(), 8);
     }
 
     void preset_selects_and_out_of_range_selects_nothing()
     {
-        CommDialog dialog({});
+        RecordingPrompts prompts;
+        CommDialog dialog({}, prompts);
         PortSettings odd;
         odd.portNumber = 11;
         odd.baudIndex = 17;
         odd.dataBits = 3;
         odd.parityIndex = 4;
         odd.stopBitsIndex = 1;
-        dialog.preset(odd, 0);
+        dialog.preset(odd, LineTransportSettings(), 0);
         QCOMPARE(list(&dialog, "port1001")->currentIndex(), -1);
         QCOMPARE(list(&dialog, "baud1002")->currentText(), QStringLiteral("128000"));
         QCOMPARE(list(&dialog, "dataBits1008")->currentIndex(), -1);
@@ -171,6 +216,117 @@ private slots:
         QCOMPARE(dialog.fields().portText, QString());
         QCOMPARE(dialog.fields().dataBits, 3);
         QCOMPARE(dialog.fields().baudText, QStringLiteral("128000"));
+    }
+
+    // The list's indices: 0 the serial port, 1 a device server, 2 a gateway.
+    void port_field_follows_the_transport_data()
+    {
+        QTest::addColumn<int>("stored"); // the transport preset, on port 4001
+        QTest::addColumn<QList<int>>("choices");
+        QTest::addColumn<QString>("port");
+        QTest::newRow("the serial port takes no host or port") << 1 << QList<int>{0} << "4001";
+        QTest::newRow("an empty port gets the default") << 0 << QList<int>{2} << "502";
+        QTest::newRow("a default follows to the other network transport")
+            << 0 << QList<int>{2, 0, 1} << "4001";
+        QTest::newRow("a port of its own stays") << 2 << QList<int>{0, 2} << "4001";
+    }
+    void port_field_follows_the_transport()
+    {
+        QFETCH(int, stored);
+        QFETCH(QList<int>, choices);
+        QFETCH(QString, port);
+        RecordingPrompts prompts;
+        CommDialog dialog({}, prompts);
+        LineTransportSettings line;
+        line.kind = LineTransportSettings::Kind(stored);
+        line.port = stored != 0 ? 4001 : 0;
+        dialog.preset(PortSettings(), line, 1);
+        for (int choice : choices)
+            list(&dialog, "transportList")->setCurrentIndex(choice);
+        QCOMPARE(edit(&dialog, "tcpPortEdit")->text(), port);
+        for (const char *name : {"hostEdit", "tcpPortEdit", "hostLabel", "tcpPortLabel"})
+            QCOMPARE(dialog.findChild<QWidget *>(QString::fromLatin1(name))->isEnabled(),
+                     choices.last() != 0);
+    }
+
+    // A good transport is stored beside the other keys of section "Line"
+    // and the line reopened on it; a bad one is told, keeps the dialog open
+    // and stores nothing. "%1" is the port of a server standing in for the
+    // device server or gateway.
+    void transport_on_ok_data()
+    {
+        QTest::addColumn<int>("lang");
+        QTest::addColumn<QStringList>("before"); // section "Line"
+        QTest::addColumn<int>("transport");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QStringList>("after"); // section "Line"; none when refused
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char *name, int lang, const QStringList &before, int transport,
+                            const char *host, const char *port, const QStringList &after,
+                            const char *message) {
+            QTest::newRow(name) << lang << before << transport << QString::fromLatin1(host)
+                                << QString::fromLatin1(port) << after << QString::fromUtf8(message);
+        };
+        row("a device server beside the cycle", 0, {"cycle=fast"}, 1, "127.0.0.1", "%1",
+            {"cycle=fast", "transport=rtu-tcp", "host=127.0.0.1", "tcpport=%1"}, "");
+        row("a gateway in place of a transport nobody knows", 1, {"transport=rs485", "timeout=80"}, 2,
+            "127.0.0.1", "%1", {"transport=modbus-tcp", "timeout=80", "host=127.0.0.1", "tcpport=%1"}, "");
+        row("no host", 0, {}, 1, " ", "4001", {}, "请输入串口服务器或网关的主机名或 IP 地址！");
+        row("a host with a port", 1, {}, 2, "gw:502", "502", {}, "The host name \"gw:502\" is not valid!");
+        row("a port past 65535", 0, {}, 1, "gw", "70000", {}, "TCP 端口“70000”无效，应为 1 到 65535！");
+    }
+    void transport_on_ok()
+    {
+        QFETCH(int, lang);
+        QFETCH(QStringList, before);
+        QFETCH(int, transport);
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        QFETCH(QStringList, after);
+        QFETCH(QString, message);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QString serverPort = QString::number(server.serverPort());
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(lang));
+        for (const QString &keyValue : before)
+            fixture.set(QStringLiteral("Line"), keyValue.section(QLatin1Char('='), 0, 0),
+                        keyValue.section(QLatin1Char('='), 1));
+        CMainFrame *frame = fixture.start();
+        fixture.prompts.clear(); // COM1 or section "Line" could not be opened
+        const QByteArray settingsBefore = fixture.settingsBytes();
+        bool keptOpen = false;
+        WhenModalShown interact([&](QDialog *dialog) {
+            list(dialog, "transportList")->setCurrentIndex(transport);
+            QTest::keyClicks(edit(dialog, "hostEdit"), host);
+            edit(dialog, "tcpPortEdit")->clear();
+            QTest::keyClicks(edit(dialog, "tcpPortEdit"),
+                             QString(port).replace(QStringLiteral("%1"), serverPort));
+            choose(dialog, {1, 13, 4, 0, 2});
+            keptOpen = dialog->isVisible();
+            if (keptOpen)
+                dialog->reject();
+        });
+        frame->onCommand(CommandId::CommConfig);
+        if (!message.isEmpty()) {
+            QVERIFY(keptOpen);
+            QCOMPARE(fixture.prompts.shown.size(), 1);
+            QCOMPARE(fixture.prompts.shown.first().text, message);
+            QCOMPARE(fixture.prompts.shown.first().caption,
+                     lang ? QStringLiteral("Error") : QStringLiteral("错误"));
+            QCOMPARE(fixture.settingsBytes(), settingsBefore);
+            return;
+        }
+        QVERIFY(fixture.prompts.shown.isEmpty());
+        QCOMPARE(sectionLines(fixture.settingsBytes(), QStringLiteral("Line")),
+                 after.replaceInStrings(QStringLiteral("%1"), serverPort));
+        // "CommConfig" holds the serial fields, the device server's serial side.
+        QCOMPARE(commConfigLines(fixture.settingsBytes()),
+                 (QStringList{"comname=2", "baudrate=13", "bytesize=8", "parity=0", "stopbits=2",
+                              "baudratevalue=19200"}));
+        QCOMPARE(frame->line().devicePath(), QStringLiteral("127.0.0.1:") + serverPort);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->line().isOpen(), 10000);
     }
 
     void reset_then_cancel_changes_nothing()
