@@ -23,7 +23,9 @@ constexpr std::array kKindNames{KindName{LineTransportSettings::Kind::Serial, "s
                                 KindName{LineTransportSettings::Kind::RtuTcp, "rtu-tcp"},
                                 KindName{LineTransportSettings::Kind::ModbusTcp, "modbus-tcp"}};
 
-std::optional<LineTransportSettings::Kind> kindNamed(const QString &name)
+} // namespace
+
+std::optional<LineTransportSettings::Kind> LineTransportSettings::kindNamed(const QString &name)
 {
     for (const KindName &entry : kKindNames) {
         if (name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0)
@@ -32,7 +34,7 @@ std::optional<LineTransportSettings::Kind> kindNamed(const QString &name)
     return std::nullopt;
 }
 
-QString nameOf(LineTransportSettings::Kind kind)
+QString LineTransportSettings::kindName(Kind kind)
 {
     for (const KindName &entry : kKindNames) {
         if (entry.kind == kind)
@@ -40,6 +42,8 @@ QString nameOf(LineTransportSettings::Kind kind)
     }
     return QString();
 }
+
+namespace {
 
 QString keyValue(SettingKey setting, const QString &value)
 {
@@ -141,7 +145,7 @@ LineTransportSettings LineTransportSettings::read(const SettingsFile &settings)
 
 bool LineTransportSettings::write(SettingsFile &settings) const
 {
-    bool ok = settings.WriteSetting(Setting::LineTransport, nameOf(kind));
+    bool ok = settings.WriteSetting(Setting::LineTransport, kindName(kind));
     if (networked()) {
         ok = settings.WriteSetting(Setting::LineHost, host) && ok;
         ok = settings.WriteInt(Setting::LineTcpPort, port) && ok;

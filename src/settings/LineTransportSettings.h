@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
+
 class SettingsFile;
 
 // The transport under the line (section "Line"): the serial port of
@@ -40,6 +42,10 @@ struct LineTransportSettings {
     static Entry fromEntry(Kind kind, const QString &hostText, const QString &portText);
 
     static quint16 defaultPort(Kind kind);
+    // The names of the transports in the settings: "serial", "rtu-tcp",
+    // "modbus-tcp" (read in any case).
+    static QString kindName(Kind kind);
+    static std::optional<Kind> kindNamed(const QString &name);
     bool networked() const { return kind != Kind::Serial; }
     // host:port of a network transport.
     QString target() const;
