@@ -208,8 +208,11 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
         QTest::qWait(3000);
         if (scene.kind == Scene::Chart)
             shootChart(frame, outDir, suffix);
-        else if (scene.kind == Scene::Register)
+        else if (scene.kind == Scene::Register) {
             shootRegister(frame, outDir, suffix);
+            shootModal(QStringLiteral("%1/port-%2.png").arg(outDir, suffix),
+                       [frame] { frame->onCommand(CommandId::CommConfig); });
+        }
         else
             shootDiagnostics(frame, outDir, suffix);
         fixture.application.reset();
