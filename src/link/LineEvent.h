@@ -13,9 +13,10 @@
 // language, a service into a log line. The line itself knows no language.
 struct LineEvent {
     enum class What {
-        // Monitoring found its request unanswered: the line is probed.
+        // Monitoring found its request to `address` unanswered: the line is
+        // probed.
         Interrupted,
-        // A meter answered the probe: monitoring resumes.
+        // The meter at `address` answered the probe: monitoring resumes.
         Resumed,
         // A read answer came from `address`, its register value in `value`.
         Answered,

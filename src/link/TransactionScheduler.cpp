@@ -125,7 +125,9 @@ void TransactionScheduler::poll()
     if (awaitingAnswer) {
         stopLineTimer(TimerId::PollTimer);
         startLineTimer(TimerId::ProbeTimer, kProbePeriod);
-        report(LineEvent::What::Interrupted);
+        LineEvent interrupted(LineEvent::What::Interrupted);
+        interrupted.address = askedAddress;
+        report(std::move(interrupted));
         return;
     }
     nextAddress = withinRange(nextAddress);
@@ -165,7 +167,9 @@ void TransactionScheduler::probe()
     receiveMode = TimerId::PollTimer;
     skipNextAnswer = 0;
     nextAddress = withinRange(answeredAddress);
-    report(LineEvent::What::Resumed);
+    LineEvent resumed(LineEvent::What::Resumed);
+    resumed.address = answeredAddress;
+    report(std::move(resumed));
 }
 
 void TransactionScheduler::readStep()
@@ -506,11 +510,6 @@ void TransactionScheduler::report(LineEvent event)
 {
     event.time = host.now();
     emit happened(event);
-}
-
-void TransactionScheduler::report(LineEvent::What what)
-{
-    report(LineEvent(what));
 }
 
 void TransactionScheduler::startLineTimer(int id, int periodMs)

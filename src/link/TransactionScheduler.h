@@ -125,7 +125,6 @@ private:
     void storeAnswer(const ParsedResponse &answer);
     void sendRead(int address, int reg, int timerId);
     void report(LineEvent event);
-    void report(LineEvent::What what);
     void startLineTimer(int id, int periodMs);
     void stopLineTimer(int id);
     void openProgress(LineRun run, int high);
