@@ -4,6 +4,7 @@ quorvane_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins qt6-translations-l10n libxkbcommon-dev
   libmodbus-dev sqlite3 ser2net
+  mosquitto libmosquitto-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick fonts-wqy-microhei
   at-spi2-core python3-pyatspi dbus-daemon dbus-x11
