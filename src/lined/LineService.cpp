@@ -1,0 +1,188 @@
+#include "LineService.h"
+
+#include "DataDirectory.h"
+#include "HistoryRecorder.h"
+#include "LineMessages.h"
+#include "Payloads.h"
+
+#include <QDir>
+
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+// The service speaks English in its log and its events.
+constexpr int kLogLanguage = 1;
+
+QString brokerFailureText(const BrokerFailure &failure)
+{
+    using Reason = BrokerFailure::Reason;
+    switch (failure.reason) {
+    case Reason::None:
+        return QString();
+    case Reason::NoAddress:
+        return QStringLiteral("no broker address (%1)").arg(failure.detail);
+    case Reason::KeepAliveOutOfRange:
+        return QStringLiteral("keepalive=%1 is outside 5..65535").arg(failure.detail);
+    case Reason::ClientIdRefused:
+        return QStringLiteral("the client id %1 is refused").arg(failure.detail);
+    case Reason::WillRefused:
+        return QStringLiteral("the last will on %1 is refused").arg(failure.detail);
+    case Reason::CredentialsRefused:
+        return QStringLiteral("the user name %1 is refused").arg(failure.detail);
+    case Reason::CaFileUnusable:
+        return QStringLiteral("the CA file %1 cannot be used").arg(failure.detail);
+    case Reason::LibraryError:
+        break;
+    }
+    return QStringLiteral("libmosquitto error %1").arg(failure.code);
+}
+
+} // namespace
+
+LineService::LineService(const ServiceConfig &serviceConfig, const ServiceConfig::Line &lineConfig,
+                         const QString &programVersion, QObject *parent)
+    : QObject(parent), config(lineConfig), version(programVersion),
+      prefix(QStringLiteral("quorvane/v1/%1/%2/").arg(serviceConfig.broker.site, lineConfig.name)),
+      line(PortNames([device = lineConfig.device](int) { return device; }), meters,
+           [](int) { return std::optional<ParameterMenu>(); }, lineConfig.name)
+{
+    MeterConfiguration::Values values;
+    values.metertype = config.meterType;
+    values.samplingtime = config.periodMs;
+    values.startaddress = config.first;
+    values.endaddress = config.last;
+    meters.set(values);
+
+    const ServiceConfig::Broker &server = serviceConfig.broker;
+    brokerSettings.host = server.host;
+    brokerSettings.port = server.port;
+    brokerSettings.username = server.username;
+    brokerSettings.password = server.password;
+    brokerSettings.caFile = server.caFile;
+    brokerSettings.keepAliveS = server.keepAliveS;
+    brokerSettings.clientId = QStringLiteral("quorvane-lined-%1-%2").arg(server.site, config.name);
+    broker.setWill(topic(QStringLiteral("state")), Payloads::offlineState(), 1, true);
+
+    reopenTimer.setInterval(ReopenPeriodMs);
+    statsTimer.setInterval(StatsPeriodMs);
+    stopTimer.setSingleShot(true);
+    stopTimer.setInterval(StopWaitMs);
+    connect(&reopenTimer, &QTimer::timeout, this, &LineService::openLine);
+    connect(&statsTimer, &QTimer::timeout, this, &LineService::publishStats);
+    connect(&stopTimer, &QTimer::timeout, this, &LineService::finishStop);
+    connect(&line, &MeterLine::happened, this, &LineService::onEvent);
+    connect(&line, &MeterLine::pollJudged, this, &LineService::onPoll);
+    connect(&broker, &BrokerClient::connected, this, &LineService::onConnected);
+    connect(&broker, &BrokerClient::disconnected, this, [this] { log(QStringLiteral("broker connection lost")); });
+    connect(&broker, &BrokerClient::acknowledged, this, [this](int messageId) {
+        if (stopping && messageId == offlineMessage)
+            finishStop();
+    });
+}
+
+LineService::~LineService() = default;
+
+void LineService::start()
+{
+    const QString historyPath =
+        config.historyPath.isEmpty()
+            ? DataDirectory::path() + QStringLiteral("/qlvmhist-%1.db").arg(config.name)
+            : config.historyPath;
+    QDir().mkpath(QFileInfo(historyPath).absolutePath());
+    history = std::make_unique<HistoryRecorder>(line.liveValues(), HistoryRecorder::OwnFile{historyPath});
+    if (!history->start())
+        log(QStringLiteral("the value history %1 cannot be written: %2")
+                .arg(historyPath, history->errorText(kLogLanguage)));
+    connect(history.get(), &HistoryRecorder::failed, this,
+            [this] { log(QStringLiteral("the value history failed: ") + history->errorText(kLogLanguage)); });
+
+    if (!broker.start(brokerSettings))
+        log(QStringLiteral("the broker connection cannot start: ") + brokerFailureText(broker.failure()));
+    statsTimer.start();
+    openLine();
+}
+
+void LineService::openLine()
+{
+    const LineOpenResult opened = line.open(config.setup);
+    if (opened) {
+        reopenTimer.stop();
+        log(QStringLiteral("line open on %1").arg(line.devicePath()));
+        return;
+    }
+    // Said once; the port is tried again every 2 s, like a lost device.
+    if (!reopenTimer.isActive()) {
+        log(QStringLiteral("the line cannot be opened: %1. Trying again every 2 s.")
+                .arg(LineMessages::portFailureText(opened.failure, kLogLanguage)));
+        reopenTimer.start();
+    }
+}
+
+void LineService::onConnected()
+{
+    log(QStringLiteral("connected to the broker %1:%2").arg(brokerSettings.host).arg(brokerSettings.port));
+    broker.publish(topic(QStringLiteral("state")), Payloads::onlineState(config, version), 1, true);
+    publishStats();
+}
+
+void LineService::onEvent(const LineEvent &event)
+{
+    // Every answer would flood the log; the value topics carry them.
+    if (event.what == LineEvent::What::Answered)
+        return;
+    const QString text = LineMessages::text(event, kLogLanguage);
+    log(text, event.address);
+    broker.publish(topic(QStringLiteral("event")), Payloads::event(event, text), 1, false);
+}
+
+void LineService::onPoll(const PollOutcome &outcome)
+{
+    broker.publish(topic(QStringLiteral("meters/%1/value").arg(outcome.address)), Payloads::value(outcome), 0,
+                   true);
+}
+
+void LineService::publishStats()
+{
+    broker.publish(topic(QStringLiteral("stats")),
+                   Payloads::stats(line.liveValues(), config.first, config.last, QDateTime::currentDateTime()), 0,
+                   true);
+}
+
+void LineService::stop()
+{
+    if (stopping)
+        return;
+    stopping = true;
+    reopenTimer.stop();
+    statsTimer.stop();
+    line.close();
+    if (history)
+        history->flush();
+    if (!broker.publish(topic(QStringLiteral("state")), Payloads::offlineState(), 1, true, &offlineMessage)) {
+        finishStop();
+        return;
+    }
+    stopTimer.start();
+}
+
+void LineService::finishStop()
+{
+    // Once: a confirmation that comes after the wait changes nothing.
+    if (std::exchange(stopDone, true))
+        return;
+    stopTimer.stop();
+    broker.stop();
+    log(QStringLiteral("stopped"));
+    emit stopped();
+}
+
+void LineService::log(const QString &text, int address) const
+{
+    QString line = Payloads::isoTime(QDateTime::currentDateTime()) + QLatin1Char(' ') + config.name;
+    if (address >= 0)
+        line += QStringLiteral(" %1#").arg(address);
+    line += QStringLiteral(": ") + text + QLatin1Char('\n');
+    std::fputs(line.toUtf8().constData(), stderr);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "LineEvent.h"
+#include "ServiceConfig.h"
+
+#include <QByteArray>
+#include <QDateTime>
+
+class LiveValueTable;
+
+// The JSON payloads the line service publishes: compact UTF-8 JSON that
+// tools without code of ours can read (mosquitto_sub, Node-RED, Telegraf).
+// Times are UTC in ISO 8601 with milliseconds.
+namespace Payloads {
+
+QString isoTime(const QDateTime &when);
+
+// {"online":true,"version":…,"transport":…,"first":…,"last":…,"cycle":…}
+QByteArray onlineState(const ServiceConfig::Line &line, const QString &version);
+// {"online":false}: the last will, and what a clean stop leaves.
+QByteArray offlineState();
+// {"v":23.4,"raw":234,"ts":…,"q":"ok"}; v and raw are null without a value.
+QByteArray value(const PollOutcome &outcome);
+// The health of meters first..last: answers, missing, bad frames,
+// exceptions and the response times.
+QByteArray stats(const LiveValueTable &values, int first, int last, const QDateTime &when);
+// What a message box of the program would say: {"ts":…,"event":…,"text":…}
+// with the meter and the parameter when the event has them.
+QByteArray event(const LineEvent &event, const QString &text);
+// The event's name in the payload, e.g. "interrupted", "device-lost".
+QString eventName(LineEvent::What what);
+
+} // namespace Payloads
