@@ -72,13 +72,28 @@ LineService::LineService(const ServiceConfig &serviceConfig, const ServiceConfig
     connect(&reopenTimer, &QTimer::timeout, this, &LineService::openLine);
     connect(&statsTimer, &QTimer::timeout, this, &LineService::publishStats);
     connect(&stopTimer, &QTimer::timeout, this, &LineService::finishStop);
+    commitTimer.setInterval(CommitPeriodMs);
+    connect(&commitTimer, &QTimer::timeout, this, &LineService::commitOutbox);
+    ackWaitTimer.setSingleShot(true);
+    ackWaitTimer.setInterval(AckWaitMs);
+    connect(&ackWaitTimer, &QTimer::timeout, this, [this] {
+        if (sentUpTo < 0 && outbox)
+            startSending(std::max<qint64>(outbox->firstSeq() - 1, 0));
+    });
+    connect(&broker, &BrokerClient::messageReceived, this, &LineService::onMessage);
     connect(&line, &MeterLine::happened, this, &LineService::onEvent);
     connect(&line, &MeterLine::pollJudged, this, &LineService::onPoll);
     connect(&broker, &BrokerClient::connected, this, &LineService::onConnected);
-    connect(&broker, &BrokerClient::disconnected, this, [this] { log(QStringLiteral("broker connection lost")); });
+    connect(&broker, &BrokerClient::disconnected, this, [this] {
+        log(QStringLiteral("broker connection lost"));
+        sentUpTo = -1;
+        historyInFlight.clear();
+    });
     connect(&broker, &BrokerClient::acknowledged, this, [this](int messageId) {
         if (stopping && messageId == offlineMessage)
             finishStop();
+        if (historyInFlight.remove(messageId))
+            sendHistory();
     });
 }
 
@@ -98,6 +113,12 @@ void LineService::start()
     connect(history.get(), &HistoryRecorder::failed, this,
             [this] { log(QStringLiteral("the value history failed: ") + history->errorText(kLogLanguage)); });
 
+    outbox = std::make_unique<Outbox>(historyPath);
+    if (!outbox->isOpen())
+        log(QStringLiteral("the outbox in %1 cannot be written: %2").arg(historyPath, outbox->errorText()));
+    commitTimer.start();
+
+    broker.subscribe(topic(QStringLiteral("history/ack")), 1);
     if (!broker.start(brokerSettings))
         log(QStringLiteral("the broker connection cannot start: ") + brokerFailureText(broker.failure()));
     statsTimer.start();
@@ -125,6 +146,56 @@ void LineService::onConnected()
     log(QStringLiteral("connected to the broker %1:%2").arg(brokerSettings.host).arg(brokerSettings.port));
     broker.publish(topic(QStringLiteral("state")), Payloads::onlineState(config, version), 1, true);
     publishStats();
+    // The retained acknowledgement comes with the subscription, if there is one.
+    sentUpTo = -1;
+    historyInFlight.clear();
+    ackWaitTimer.start();
+}
+
+void LineService::onMessage(const QString &messageTopic, const QByteArray &payload)
+{
+    if (messageTopic != topic(QStringLiteral("history/ack")) || !outbox)
+        return;
+    const std::optional<qint64> acknowledged = Payloads::acknowledgedSeq(payload);
+    if (!acknowledged)
+        return;
+    outbox->acknowledge(*acknowledged);
+    // Only the first acknowledgement of a connection says where to begin;
+    // later ones lag behind what is already on its way.
+    if (sentUpTo < 0)
+        startSending(*acknowledged);
+}
+
+void LineService::startSending(qint64 acknowledged)
+{
+    ackWaitTimer.stop();
+    sentUpTo = acknowledged;
+    sendHistory();
+}
+
+void LineService::sendHistory()
+{
+    if (sentUpTo < 0 || !outbox || !broker.isConnected() || stopping)
+        return;
+    while (historyInFlight.size() < BatchesInFlight) {
+        const QList<Outbox::Sample> batch = outbox->after(sentUpTo, BatchSize);
+        if (batch.isEmpty())
+            return;
+        int messageId = 0;
+        if (!broker.publish(topic(QStringLiteral("history")), Payloads::history(batch), 1, false, &messageId))
+            return;
+        historyInFlight.insert(messageId);
+        sentUpTo = batch.last().seq;
+    }
+}
+
+void LineService::commitOutbox()
+{
+    if (!outbox)
+        return;
+    if (!outbox->commit())
+        log(QStringLiteral("the outbox cannot be written: ") + outbox->errorText());
+    sendHistory();
 }
 
 void LineService::onEvent(const LineEvent &event)
@@ -139,8 +210,12 @@ void LineService::onEvent(const LineEvent &event)
 
 void LineService::onPoll(const PollOutcome &outcome)
 {
-    broker.publish(topic(QStringLiteral("meters/%1/value").arg(outcome.address)), Payloads::value(outcome), 0,
-                   true);
+    const bool hasValue = outcome.quality == PollOutcome::Quality::Ok;
+    const qint64 seq = outbox ? outbox->append(outcome.address, outcome.time.toMSecsSinceEpoch(),
+                                               hasValue ? std::optional<int>(outcome.raw) : std::nullopt)
+                              : 0;
+    broker.publish(topic(QStringLiteral("meters/%1/value").arg(outcome.address)), Payloads::value(outcome, seq),
+                   0, true);
 }
 
 void LineService::publishStats()
@@ -157,9 +232,13 @@ void LineService::stop()
     stopping = true;
     reopenTimer.stop();
     statsTimer.stop();
+    commitTimer.stop();
+    ackWaitTimer.stop();
     line.close();
     if (history)
         history->flush();
+    if (outbox && !outbox->commit())
+        log(QStringLiteral("the outbox cannot be written: ") + outbox->errorText());
     if (!broker.publish(topic(QStringLiteral("state")), Payloads::offlineState(), 1, true, &offlineMessage)) {
         finishStop();
         return;

@@ -3,9 +3,11 @@
 #include "BrokerClient.h"
 #include "MeterConfiguration.h"
 #include "MeterLine.h"
+#include "Outbox.h"
 #include "ServiceConfig.h"
 
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include <memory>
@@ -17,9 +19,14 @@ class HistoryRecorder;
 // the line offline. Every judged poll is published to
 // quorvane/v1/<site>/<line>/meters/<address>/value, the health of the meters
 // to .../stats every 10 s, and what the desktop would say in a box or the
-// status bar goes to the log (stderr) and to .../event. Polling never waits
-// for the broker: a publish the broker cannot take now is dropped, the
-// history file keeps every value.
+// status bar goes to the log (stderr) and to .../event.
+//
+// Every judged poll is also a numbered sample in the outbox of the history
+// file. After every connection the samples after the consumer's
+// acknowledgement (the retained .../history/ack) are sent to .../history in
+// order, in batches, before the new ones, a few batches in flight at a time.
+// Polling never waits for the broker: a publish the broker cannot take now
+// is dropped, and the outbox keeps every sample until it is acknowledged.
 class LineService : public QObject {
     Q_OBJECT
 
@@ -27,6 +34,12 @@ public:
     static constexpr int ReopenPeriodMs = 2000;
     static constexpr int StatsPeriodMs = 10000;
     static constexpr int StopWaitMs = 2000;
+    static constexpr int CommitPeriodMs = 1000;
+    // How long a new connection waits for the retained acknowledgement
+    // before it sends the whole outbox.
+    static constexpr int AckWaitMs = 1000;
+    static constexpr int BatchSize = 500;
+    static constexpr int BatchesInFlight = 4;
 
     LineService(const ServiceConfig &config, const ServiceConfig::Line &line, const QString &version,
                 QObject *parent = nullptr);
@@ -53,6 +66,10 @@ private:
     void onEvent(const LineEvent &event);
     void onPoll(const PollOutcome &outcome);
     void publishStats();
+    void commitOutbox();
+    void onMessage(const QString &topic, const QByteArray &payload);
+    void startSending(qint64 acknowledged);
+    void sendHistory();
     void log(const QString &text, int address = -1) const;
     void finishStop();
 
@@ -62,11 +79,18 @@ private:
     MeterConfiguration meters;
     MeterLine line;
     std::unique_ptr<HistoryRecorder> history;
+    std::unique_ptr<Outbox> outbox;
     BrokerClient broker;
     BrokerSettings brokerSettings;
     QTimer reopenTimer;
     QTimer statsTimer;
     QTimer stopTimer;
+    QTimer commitTimer;
+    QTimer ackWaitTimer;
+    // The last sample handed to the broker on this connection; -1 until the
+    // consumer's acknowledgement (or the wait for it) says where to begin.
+    qint64 sentUpTo = -1;
+    QSet<int> historyInFlight;
     int offlineMessage = -1;
     bool stopping = false;
     bool stopDone = false;

@@ -54,7 +54,7 @@ QByteArray offlineState()
     return compact({{"online", false}});
 }
 
-QByteArray value(const PollOutcome &outcome)
+QByteArray value(const PollOutcome &outcome, qint64 seq)
 {
     const bool hasValue = outcome.quality == PollOutcome::Quality::Ok;
     // The live value is the register in tenths, as the panels show it.
@@ -63,7 +63,29 @@ QByteArray value(const PollOutcome &outcome)
         {"raw", hasValue ? QJsonValue(outcome.raw) : QJsonValue()},
         {"ts", isoTime(outcome.time)},
         {"q", qualityName(outcome.quality)},
+        {"seq", seq},
     });
+}
+
+QByteArray history(const QList<Outbox::Sample> &samples)
+{
+    QJsonArray rows;
+    for (const Outbox::Sample &sample : samples)
+        rows.append(QJsonArray{sample.seq, sample.address, sample.msecs,
+                               sample.tenths ? QJsonValue(*sample.tenths) : QJsonValue()});
+    return compact({
+        {"from", samples.isEmpty() ? 0 : samples.first().seq},
+        {"to", samples.isEmpty() ? 0 : samples.last().seq},
+        {"samples", rows},
+    });
+}
+
+std::optional<qint64> acknowledgedSeq(const QByteArray &payload)
+{
+    const QJsonValue seq = QJsonDocument::fromJson(payload).object().value("seq");
+    if (!seq.isDouble() || seq.toDouble() < 0)
+        return std::nullopt;
+    return qint64(seq.toDouble());
 }
 
 QByteArray stats(const LiveValueTable &values, int first, int last, const QDateTime &when)

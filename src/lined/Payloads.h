@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineEvent.h"
+#include "Outbox.h"
 #include "ServiceConfig.h"
 
 #include <QByteArray>
@@ -19,8 +20,13 @@ QString isoTime(const QDateTime &when);
 QByteArray onlineState(const ServiceConfig::Line &line, const QString &version);
 // {"online":false}: the last will, and what a clean stop leaves.
 QByteArray offlineState();
-// {"v":23.4,"raw":234,"ts":…,"q":"ok"}; v and raw are null without a value.
-QByteArray value(const PollOutcome &outcome);
+// {"v":23.4,"raw":234,"ts":…,"q":"ok","seq":1234}; v and raw are null
+// without a value; seq numbers the poll in the line's history.
+QByteArray value(const PollOutcome &outcome, qint64 seq);
+// {"from":seq,"to":seq,"samples":[[seq,address,ms,tenths|null],…]}
+QByteArray history(const QList<Outbox::Sample> &samples);
+// The seq of a consumer's {"seq":M}; nothing when the payload says none.
+std::optional<qint64> acknowledgedSeq(const QByteArray &payload);
 // The health of meters first..last: answers, missing, bad frames,
 // exceptions and the response times.
 QByteArray stats(const LiveValueTable &values, int first, int last, const QDateTime &when);

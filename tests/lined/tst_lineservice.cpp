@@ -3,10 +3,13 @@
 #include "BrokerClient.h"
 #include "MeterSimProcess.h"
 #include "MosquittoProcess.h"
+#include "TcpFaultProxy.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QSet>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -49,6 +52,62 @@ struct Subscriber {
     QJsonObject json(const QString &topic) const { return QJsonDocument::fromJson(last.value(topic)).object(); }
 };
 
+// A consumer of the history topic that acknowledges, retained, everything
+// it has without a gap, and notes any seq it got beyond a gap.
+struct AckingConsumer {
+    BrokerClient client;
+    QString prefix;
+    QSet<qint64> received;
+    qint64 contiguous = 0; // every seq up to here was received
+    qint64 highest = 0;
+    qint64 lastValueSeq = 0; // of the last value message
+
+    bool start(quint16 port, const QString &linePrefix)
+    {
+        prefix = linePrefix;
+        QObject::connect(&client, &BrokerClient::messageReceived,
+                         [this](const QString &topic, const QByteArray &payload, bool) {
+                             if (topic.endsWith(QLatin1String("/value")))
+                                 lastValueSeq = qint64(
+                                     QJsonDocument::fromJson(payload).object().value("seq").toDouble());
+                             if (topic != prefix + "history")
+                                 return;
+                             const QJsonArray samples =
+                                 QJsonDocument::fromJson(payload).object().value("samples").toArray();
+                             for (const QJsonValue &sample : samples) {
+                                 const qint64 seq = qint64(sample.toArray().at(0).toDouble());
+                                 received.insert(seq);
+                                 highest = std::max(highest, seq);
+                             }
+                             while (received.contains(contiguous + 1))
+                                 ++contiguous;
+                             client.publish(prefix + "history/ack",
+                                            QByteArray("{\"seq\":") + QByteArray::number(contiguous) + "}", 1,
+                                            true);
+                         });
+        BrokerSettings settings;
+        settings.host = QStringLiteral("127.0.0.1");
+        settings.port = port;
+        settings.keepAliveS = kKeepAliveS;
+        settings.clientId = QStringLiteral("test-consumer");
+        return client.start(settings) && client.subscribe(prefix + "history", 1) &&
+               client.subscribe(prefix + "meters/+/value", 0);
+    }
+    // Every seq from 1 to at least `seq`, and none beyond a gap.
+    bool hasEverythingUpTo(qint64 seq) const { return contiguous >= seq && highest == contiguous; }
+};
+
+// The longest pause between two requests the simulator received since
+// `fromUsec`, in ms.
+qint64 longestPauseMs(const QList<MeterSimProcess::Request> &requests, qint64 fromUsec)
+{
+    qint64 longest = 0;
+    for (qsizetype i = 1; i < requests.size(); ++i)
+        if (requests[i - 1].usec >= fromUsec)
+            longest = std::max(longest, (requests[i].usec - requests[i - 1].usec) / 1000);
+    return longest;
+}
+
 } // namespace
 
 class TestLineService : public QObject {
@@ -68,9 +127,9 @@ class TestLineService : public QObject {
         return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
     }
 
-    QByteArray plantConfig() const
+    QByteArray plantConfig(quint16 brokerPort = 0) const
     {
-        return "[Broker]\nhost=127.0.0.1\nport=" + QByteArray::number(broker->port()) +
+        return "[Broker]\nhost=127.0.0.1\nport=" + QByteArray::number(brokerPort ? brokerPort : broker->port()) +
                "\nsite=plant\nkeepalive=" + QByteArray::number(kKeepAliveS) +
                "\n[Line north]\ntransport=serial\ndevice=" + sim->devicePath().toUtf8() +
                "\nbaud=9600\nparity=N\ndatabits=8\nstopbits=2\nfirst=1\nlast=3\nmetertype=5\ncycle=fast\n"
@@ -190,6 +249,55 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(watcher.json(state).value("online").toBool(true), false, kDeadlineMs);
         qInfo("offline %lld ms after the kill", sinceKill.elapsed());
         QVERIFY(sinceKill.elapsed() < 1500 * kKeepAliveS + 1000);
+    }
+
+    // A consumer that acknowledges gets every sample of the line, in order
+    // and without a gap, across a broker that dies and comes back, a network
+    // partition, and a service killed and started again; polling goes on
+    // meanwhile.
+    void everySampleReachesAnAckingConsumer()
+    {
+        sim = std::make_unique<MeterSimProcess>();
+        QVERIFY(sim->start({"--addresses", "1-3", "--wire-time"}));
+        TcpFaultProxy proxy;
+        QVERIFY(proxy.listen(QHostAddress::LocalHost, broker->port()));
+        QVERIFY(writeConfig(plantConfig(proxy.port())));
+        const QString prefix = QStringLiteral("quorvane/v1/plant/north/");
+        AckingConsumer consumer;
+        QVERIFY(consumer.start(broker->port(), prefix));
+        QVERIFY(startService());
+        QTRY_VERIFY_WITH_TIMEOUT(consumer.contiguous >= 50, kDeadlineMs);
+
+        // The broker dies for a while.
+        const qint64 outageFrom = sim->requests().last().usec;
+        QVERIFY(broker->kill());
+        QTest::qWait(10000);
+        QVERIFY2(broker->restart(), qPrintable(broker->errorText()));
+        qint64 reached = consumer.highest;
+        QTRY_VERIFY_WITH_TIMEOUT(consumer.hasEverythingUpTo(reached + 100), kDeadlineMs);
+        const qint64 pauseOverOutage = longestPauseMs(sim->requests(), outageFrom);
+        qInfo("longest pause of polling over the broker outage: %lld ms", pauseOverOutage);
+        QVERIFY(pauseOverOutage < 1000);
+
+        // Packets dropped both ways for 20 s.
+        const qint64 partitionFrom = sim->requests().last().usec;
+        proxy.blackHole();
+        QTest::qWait(20000);
+        proxy.pass();
+        reached = consumer.highest;
+        QTRY_VERIFY_WITH_TIMEOUT(consumer.hasEverythingUpTo(reached + 100), kDeadlineMs);
+        QVERIFY(longestPauseMs(sim->requests(), partitionFrom) < 1000);
+
+        // The service dies where it stands and is started again: the numbers
+        // go on and nothing the consumer has not acknowledged is lost.
+        QVERIFY(signalService(SIGKILL));
+        QVERIFY(service->waitForFinished(kDeadlineMs));
+        reached = consumer.highest;
+        consumer.lastValueSeq = 0;
+        QVERIFY(startService());
+        QTRY_VERIFY_WITH_TIMEOUT(consumer.lastValueSeq > 0, kDeadlineMs);
+        QVERIFY(consumer.lastValueSeq > reached);
+        QTRY_VERIFY_WITH_TIMEOUT(consumer.hasEverythingUpTo(reached + 100), kDeadlineMs);
     }
 
     void aBadConfigurationEndsWithItsReason()
