@@ -3,17 +3,33 @@
 #include "DataDirectory.h"
 #include "HistoryRecorder.h"
 #include "LineMessages.h"
+#include "MeterRegister.h"
 #include "Payloads.h"
+#include "Prompts.h"
 
 #include <QDir>
 
 #include <cstdio>
+#include <functional>
 #include <utility>
 
 namespace {
 
 // The service speaks English in its log and its events.
 constexpr int kLogLanguage = 1;
+
+// What the register would say in a box goes to the log.
+class LogPrompts : public Prompts {
+public:
+    explicit LogPrompts(std::function<void(const QString &)> log) : log(std::move(log)) {}
+    void error(const QString &text, const QString &) override { log(text); }
+    void info(const QString &text, const QString &) override { log(text); }
+    void warning(const QString &text, const QString &) override { log(text); }
+    bool question(const QString &, const QString &) override { return false; }
+
+private:
+    std::function<void(const QString &)> log;
+};
 
 QString brokerFailureText(const BrokerFailure &failure)
 {
@@ -113,6 +129,12 @@ void LineService::start()
     connect(history.get(), &HistoryRecorder::failed, this,
             [this] { log(QStringLiteral("the value history failed: ") + history->errorText(kLogLanguage)); });
 
+    registerDirectory = QFileInfo(historyPath).absolutePath();
+    const QString registerFile = registerDirectory + QStringLiteral("/qlvmdata.db");
+    if (QFileInfo::exists(registerFile))
+        registerWatcher.addPath(registerFile);
+    connect(&registerWatcher, &QFileSystemWatcher::fileChanged, this, &LineService::publishMeta);
+
     outbox = std::make_unique<Outbox>(historyPath);
     if (!outbox->isOpen())
         log(QStringLiteral("the outbox in %1 cannot be written: %2").arg(historyPath, outbox->errorText()));
@@ -146,10 +168,30 @@ void LineService::onConnected()
     log(QStringLiteral("connected to the broker %1:%2").arg(brokerSettings.host).arg(brokerSettings.port));
     broker.publish(topic(QStringLiteral("state")), Payloads::onlineState(config, version), 1, true);
     publishStats();
+    publishedMeta.clear();
+    publishMeta();
     // The retained acknowledgement comes with the subscription, if there is one.
     sentUpTo = -1;
     historyInFlight.clear();
     ackWaitTimer.start();
+}
+
+void LineService::publishMeta()
+{
+    if (registerWatcher.files().isEmpty() || !broker.isConnected())
+        return;
+    LogPrompts prompts([this](const QString &text) { log(QStringLiteral("the register: ") + text); });
+    const MeterRegister meters(prompts, registerDirectory, kLogLanguage);
+    for (int address = config.first; address <= config.last; ++address) {
+        const std::optional<MeterRecord> record = meters.find(address);
+        if (!record)
+            continue;
+        const QByteArray payload = Payloads::meta(*record);
+        if (publishedMeta.value(address) == payload)
+            continue;
+        if (broker.publish(topic(QStringLiteral("meters/%1/meta").arg(address)), payload, 1, true))
+            publishedMeta.insert(address, payload);
+    }
 }
 
 void LineService::onMessage(const QString &messageTopic, const QByteArray &payload)

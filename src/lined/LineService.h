@@ -7,6 +7,8 @@
 #include "ServiceConfig.h"
 
 #include <QObject>
+#include <QFileSystemWatcher>
+#include <QHash>
 #include <QSet>
 #include <QTimer>
 
@@ -18,8 +20,11 @@ class HistoryRecorder;
 // history file, and its own connection to the broker, whose last will marks
 // the line offline. Every judged poll is published to
 // quorvane/v1/<site>/<line>/meters/<address>/value, the health of the meters
-// to .../stats every 10 s, and what the desktop would say in a box or the
-// status bar goes to the log (stderr) and to .../event.
+// to .../stats every 10 s, each meter's entry in the register (qlvmdata.db
+// beside the history file, when there is one) to .../meters/<address>/meta
+// at every connection and when the register changes, and what the desktop
+// would say in a box or the status bar goes to the log (stderr) and to
+// .../event.
 //
 // Every judged poll is also a numbered sample in the outbox of the history
 // file. After every connection the samples after the consumer's
@@ -70,6 +75,7 @@ private:
     void onMessage(const QString &topic, const QByteArray &payload);
     void startSending(qint64 acknowledged);
     void sendHistory();
+    void publishMeta();
     void log(const QString &text, int address = -1) const;
     void finishStop();
 
@@ -91,6 +97,11 @@ private:
     // consumer's acknowledgement (or the wait for it) says where to begin.
     qint64 sentUpTo = -1;
     QSet<int> historyInFlight;
+    // The register beside the history file, watched for changes, and what
+    // was last published of each meter.
+    QString registerDirectory;
+    QFileSystemWatcher registerWatcher;
+    QHash<int, QByteArray> publishedMeta;
     int offlineMessage = -1;
     bool stopping = false;
     bool stopDone = false;

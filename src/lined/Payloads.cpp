@@ -67,6 +67,15 @@ QByteArray value(const PollOutcome &outcome, qint64 seq)
     });
 }
 
+QByteArray meta(const MeterRecord &record)
+{
+    return compact({
+        {"position", record.installPosition},
+        {"meterType", record.meterType},
+        {"name", record.name},
+    });
+}
+
 QByteArray history(const QList<Outbox::Sample> &samples)
 {
     QJsonArray rows;

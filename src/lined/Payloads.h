@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineEvent.h"
+#include "MeterRecord.h"
 #include "Outbox.h"
 #include "ServiceConfig.h"
 
@@ -23,6 +24,8 @@ QByteArray offlineState();
 // {"v":23.4,"raw":234,"ts":…,"q":"ok","seq":1234}; v and raw are null
 // without a value; seq numbers the poll in the line's history.
 QByteArray value(const PollOutcome &outcome, qint64 seq);
+// {"position":…,"meterType":…,"name":…} of the meter's register entry.
+QByteArray meta(const MeterRecord &record);
 // {"from":seq,"to":seq,"samples":[[seq,address,ms,tenths|null],…]}
 QByteArray history(const QList<Outbox::Sample> &samples);
 // The seq of a consumer's {"seq":M}; nothing when the payload says none.

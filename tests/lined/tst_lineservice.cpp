@@ -1,8 +1,10 @@
 // The line service as a process of its own, between the meter simulator and
 // a real mosquitto broker, watched by a subscriber of the test.
 #include "BrokerClient.h"
+#include "MeterRegister.h"
 #include "MeterSimProcess.h"
 #include "MosquittoProcess.h"
+#include "RecordingPrompts.h"
 #include "TcpFaultProxy.h"
 
 #include <QJsonArray>
@@ -176,13 +178,26 @@ private slots:
             QVERIFY(broker->stop());
     }
 
-    // What the meters answer is what the broker carries, meter by meter; a
-    // clean stop leaves the line offline and its history written.
+    // What the meters answer is what the broker carries, meter by meter,
+    // with each meter's register entry; a clean stop leaves the line offline
+    // and its history written.
     void publishesEveryMeterAndStopsCleanly()
     {
         sim = std::make_unique<MeterSimProcess>();
         QVERIFY(sim->start({"--addresses", "1-2", "--value", "1=123", "--value", "2=-45"}));
         QVERIFY(writeConfig(plantConfig()));
+        const QString registerFile = dir.filePath(QStringLiteral("qlvmdata.db"));
+        QFile::remove(registerFile);
+        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/../share/quorvane/data/qlvmdata.db",
+                            registerFile));
+        QFile::setPermissions(registerFile, QFile::ReadOwner | QFile::WriteOwner);
+        RecordingPrompts prompts;
+        MeterRegister meters(prompts, dir.path(), 1);
+        MeterRecord boiler;
+        boiler.address = QStringLiteral("1");
+        boiler.installPosition = QStringLiteral("锅炉 1");
+        boiler.name = QStringLiteral("TC-1");
+        QVERIFY(meters.append(boiler));
         Subscriber watcher;
         QVERIFY(watcher.start(broker->port()));
         QVERIFY(startService());
@@ -211,6 +226,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(watcher.json(prefix + "event").value("event") == QStringLiteral("interrupted"),
                                  kDeadlineMs);
         QTRY_VERIFY_WITH_TIMEOUT(watcher.count.contains(prefix + "stats"), kDeadlineMs);
+        QCOMPARE(watcher.json(prefix + "meters/1/meta").value("position").toString(), QStringLiteral("锅炉 1"));
+        QCOMPARE(watcher.json(prefix + "meters/1/meta").value("name").toString(), QStringLiteral("TC-1"));
+        // A meter entered in the register while the line runs.
+        MeterRecord pump;
+        pump.address = QStringLiteral("2");
+        pump.installPosition = QStringLiteral("Pump");
+        QVERIFY(meters.append(pump));
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.json(prefix + "meters/2/meta").value("position").toString(),
+                                  QStringLiteral("Pump"), kDeadlineMs);
+        QCOMPARE(watcher.count.value(prefix + "meters/1/meta"), 1);
 
         QVERIFY(signalService(SIGTERM));
         QVERIFY(service->waitForFinished(kDeadlineMs));
