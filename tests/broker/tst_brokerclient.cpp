@@ -1,4 +1,5 @@
 #include "BrokerClient.h"
+#include "FullListener.h"
 #include "MosquittoProcess.h"
 #include "TcpFaultProxy.h"
 #include "WillClient.h"
@@ -112,45 +113,6 @@ QSet<int> idsOf(const QSignalSpy &acknowledged)
     return ids;
 }
 
-// A loopback listener whose accept queue is full: a connect to it gets no
-// answer to its SYN and hangs until the TCP time-out, minutes later.
-class UnansweredListener {
-public:
-    UnansweredListener()
-    {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), size) != 0 || ::listen(fd, 0) != 0 ||
-            ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) != 0)
-            return;
-        listenPort = ntohs(address.sin_port);
-        filler.connectToHost(QHostAddress::LocalHost, listenPort);
-    }
-    ~UnansweredListener()
-    {
-        filler.abort();
-        if (fd >= 0)
-            ::close(fd);
-    }
-    UnansweredListener(const UnansweredListener &) = delete;
-    UnansweredListener &operator=(const UnansweredListener &) = delete;
-
-    // The port once the queue is full; 0 when that failed.
-    quint16 port()
-    {
-        const bool full =
-            QTest::qWaitFor([&] { return filler.state() == QAbstractSocket::ConnectedState; }, kTimeoutMs);
-        return full ? listenPort : 0;
-    }
-
-private:
-    int fd = -1;
-    quint16 listenPort = 0;
-    QTcpSocket filler;
-};
 
 } // namespace
 
@@ -365,7 +327,7 @@ private slots:
 
     void hangingConnectLeavesTheCallerFree()
     {
-        UnansweredListener listener;
+        FullListener listener;
         const quint16 port = listener.port();
         QVERIFY(port != 0);
         BrokerClient client;

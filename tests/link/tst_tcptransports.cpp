@@ -1,4 +1,5 @@
 #include "FrameBytes.h"
+#include "FullListener.h"
 #include "LibModbusTcpServer.h"
 #include "MeterSimProcess.h"
 #include "ModbusFrame.h"
@@ -147,45 +148,6 @@ private:
     int accepted = 0;
 };
 
-// A loopback listener whose accept queue is full: it takes no connection
-// after the one that fills it, so a client's connect stays unanswered.
-class FullListener {
-public:
-    FullListener()
-    {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), size) != 0 || ::listen(fd, 0) != 0 ||
-            ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) != 0)
-            return;
-        listenPort = ntohs(address.sin_port);
-        filler.connectToHost(QHostAddress::LocalHost, listenPort);
-    }
-    ~FullListener()
-    {
-        filler.abort();
-        if (fd >= 0)
-            ::close(fd);
-    }
-    FullListener(const FullListener &) = delete;
-    FullListener &operator=(const FullListener &) = delete;
-
-    // The port, once the queue is full; 0 when that failed.
-    quint16 port()
-    {
-        const bool full =
-            QTest::qWaitFor([&] { return filler.state() == QAbstractSocket::ConnectedState; }, kTimeoutMs);
-        return full ? listenPort : 0;
-    }
-
-private:
-    int fd = -1;
-    quint16 listenPort = 0;
-    QTcpSocket filler;
-};
 
 } // namespace
 
