@@ -93,6 +93,19 @@ private slots:
         QCOMPARE(config->broker.password, QStringLiteral("s3cr;et"));
     }
 
+    // The example installed beside the unit is the README's, with an empty
+    // cafile= for a broker without TLS.
+    void acceptsTheInstalledExample()
+    {
+        ServiceConfig::Error error;
+        const auto config = ServiceConfig::read(QStringLiteral(QUORVANE_LINED_EXAMPLE), error);
+        QVERIFY2(config, qPrintable(error.text()));
+        QVERIFY(config->broker.caFile.isEmpty());
+        QCOMPARE(config->lines.size(), 1);
+        QCOMPARE(config->lines[0].name, QStringLiteral("north"));
+        QCOMPARE(config->lines[0].historyPath, QStringLiteral("/var/lib/quorvane/north.db"));
+    }
+
     // Each refusal names the file, the line, the section, the key and the
     // value, and says what is wrong.
     void refusesWhatMeansNothing_data()
