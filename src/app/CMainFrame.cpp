@@ -2,6 +2,7 @@
 
 #include "AboutDialog.h"
 #include "AppTexts.h"
+#include "BrokerWatch.h"
 #include "CQuorvaneView.h"
 #include "CommDialog.h"
 #include "CommandIds.h"
@@ -25,6 +26,8 @@
 #include "Texts.h"
 #include "ToolbarIcons.h"
 #include "TrafficMonitorWindow.h"
+#include "WatchMessages.h"
+#include "WatchTexts.h"
 
 #include <QDir>
 #include <QLabel>
@@ -60,10 +63,11 @@ private:
 
 } // namespace
 
-CMainFrame::CMainFrame(QuorvaneApplication &app, MeterLine &line, MeterConfiguration &meters,
-                       Language &language, Prompts &prompts, HelpManual::Opener helpOpener)
-    : application(app), meterLine(line), configuration(meters), lang(language), prompter(prompts),
-      help(std::move(helpOpener))
+CMainFrame::CMainFrame(QuorvaneApplication &app, MeterLine &line, BrokerWatch &watch,
+                       MeterConfiguration &meters, Language &language, Prompts &prompts,
+                       HelpManual::Opener helpOpener)
+    : application(app), meterLine(line), lineWatch(watch), configuration(meters), lang(language),
+      prompter(prompts), help(std::move(helpOpener))
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(ToolbarIcons::icon(ToolbarIcons::Kind::Logo));
@@ -88,12 +92,18 @@ CMainFrame::CMainFrame(QuorvaneApplication &app, MeterLine &line, MeterConfigura
     connectLine();
 
     port = PortSettings::read(settings);
-    openLine(kOpenPortFailedAtStart, kCaptionError);
+    startLine(kOpenPortFailedAtStart, kCaptionError);
 }
 
 CMainFrame::~CMainFrame()
 {
+    lineWatch.stop();
     meterLine.close();
+}
+
+bool CMainFrame::watching() const
+{
+    return lineWatch.running();
 }
 
 void CMainFrame::connectLine()
@@ -111,6 +121,8 @@ void CMainFrame::connectLine()
     // commands as the menus do.
     connect(mainView, &CQuorvaneView::meterSelected, &meterLine, &MeterLine::selectMeter);
     connect(mainView, &CQuorvaneView::command, this, &CMainFrame::onCommand);
+    connect(&lineWatch, &BrokerWatch::happened, this,
+            [this](const WatchEvent &event) { setStatusText(WatchMessages::text(event, language())); });
 }
 
 void CMainFrame::buildStatusBar()
@@ -149,6 +161,11 @@ void CMainFrame::onCommand(int id)
         break;
     case ReadAllParameters:
         readAllParameters(meterLine.selectedMeter());
+        break;
+    case MeterConfig:
+        // The wizard sets the address range the line polls.
+        if (!refusedWhileWatching())
+            mainView->runCommand(id);
         break;
     case LineStatistics:
         showLineStatistics();
@@ -256,6 +273,41 @@ void CMainFrame::switchLanguage(int newLanguage)
     setWindowTitle(application.windowTitle());
 }
 
+// Section "Line" says whether the line is polled here or watched through
+// the broker; only one of them writes the live values at a time. A watched
+// line whose settings are not valid goes to the line, which tells why.
+void CMainFrame::startLine(const BiText &openFailure, const BiText &caption)
+{
+    const LineTransportSettings transport = LineTransportSettings::read(settings);
+    if (transport.watched() && transport.valid) {
+        meterLine.close();
+        startWatching(transport, openFailure, caption);
+        return;
+    }
+    lineWatch.stop();
+    openLine(openFailure, caption);
+}
+
+void CMainFrame::startWatching(const LineTransportSettings &transport, const BiText &failure,
+                               const BiText &caption)
+{
+    if (lineWatch.start(transport))
+        return;
+    const PortFailure reason{PortFailure::Reason::Other, transport.target(), lineWatch.failure().code};
+    prompter.error(failure.text(language()) + QLatin1Char('\n') +
+                       LineMessages::portFailureText(reason, language()),
+                   caption.text(language()));
+}
+
+// Tells the operator, and true, when the line is watched.
+bool CMainFrame::refusedWhileWatching()
+{
+    if (!watching())
+        return false;
+    prompter.error(kWatchRefused.text(language()), kCaptionError.text(language()));
+    return true;
+}
+
 void CMainFrame::openLine(const BiText &openFailure, const BiText &caption)
 {
     const LineOpenResult opened = meterLine.open(port);
@@ -287,11 +339,13 @@ void CMainFrame::onCommConfig()
     const bool transportStored = commDialog->transport().write(settings);
     if (!portStored || !transportStored)
         reportSettingsWriteFailed(prompter, settings, language());
-    openLine(kOpenPortFailed, kCaptionConfigError);
+    startLine(kOpenPortFailed, kCaptionConfigError);
 }
 
 void CMainFrame::readAllParameters(int address)
 {
+    if (refusedWhileWatching())
+        return;
     // The values of a new read would take the place of those being edited.
     if (parameterDialogExists()) {
         prompter.error(kCloseParametersFirst.text(language()), kCaptionError.text(language()));
@@ -342,6 +396,9 @@ bool CMainFrame::writeRunning()
 
 bool CMainFrame::startWrite(const ParameterWriteList &list)
 {
+    // A parameter window from before the watch began is still open.
+    if (refusedWhileWatching())
+        return false;
     return !writeRunning() && meterLine.startWrite(list);
 }
 

@@ -9,6 +9,7 @@
 #include <QPointer>
 
 struct BiText;
+class BrokerWatch;
 class CommDialog;
 class CQuorvaneView;
 class FrameCommands;
@@ -20,6 +21,7 @@ class MeterConfiguration;
 class MeterLine;
 class ParameterDialog;
 class ProgressDialog;
+struct LineTransportSettings;
 class Prompts;
 class QLabel;
 class QuorvaneApplication;
@@ -35,12 +37,19 @@ struct FrameSeams {
 // and the progress window, and the main view. The line runs on its own; the
 // window opens it with the port settings, turns what it reports into the
 // status bar, the progress window and messages, and sends it the commands.
+//
+// When section "Line" says transport=broker, the line is polled elsewhere:
+// the window keeps its own line closed and has `watch` store what the broker
+// carries into the line's live values, which every window shows as before.
+// Meanwhile what only a line polled here can do (reading and writing
+// parameters, a new address range) is refused.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
 public:
-    CMainFrame(QuorvaneApplication &application, MeterLine &line, MeterConfiguration &meters,
-               Language &language, Prompts &prompts, HelpManual::Opener helpOpener = {});
+    CMainFrame(QuorvaneApplication &application, MeterLine &line, BrokerWatch &watch,
+               MeterConfiguration &meters, Language &language, Prompts &prompts,
+               HelpManual::Opener helpOpener = {});
     ~CMainFrame() override;
 
     // The command ids of the menus, toolbar and accelerators.
@@ -54,6 +63,9 @@ public:
     FrameCommands *commands() const { return frameCommands; }
     const MeterLine &line() const { return meterLine; }
     MeterLine &line() { return meterLine; }
+    // The line is watched through the broker instead of polled here.
+    bool watching() const;
+    const BrokerWatch &watch() const { return lineWatch; }
     // The text last given to the message pane, line feed included.
     QString statusText() const { return statusMessage; }
     void setStatusText(const QString &text);
@@ -73,7 +85,10 @@ private:
     void connectLine();
     void switchLanguage(int language);
     void setOwnTexts();
+    void startLine(const BiText &openFailure, const BiText &caption);
     void openLine(const BiText &openFailure, const BiText &caption);
+    void startWatching(const LineTransportSettings &transport, const BiText &failure, const BiText &caption);
+    bool refusedWhileWatching();
     void onCommConfig();
     void openProgress(const QString &prefix, int high);
     void moveProgress(const QString &prefix, int position);
@@ -87,6 +102,7 @@ private:
 
     QuorvaneApplication &application;
     MeterLine &meterLine;
+    BrokerWatch &lineWatch;
     const MeterConfiguration &configuration;
     Language &lang;
     Prompts &prompter;

@@ -4,6 +4,7 @@
 #include "CommandIds.h"
 #include "Prompts.h"
 #include "Texts.h"
+#include "WatchTexts.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -26,7 +27,8 @@ constexpr std::array kBaudRates{"75",    "110",   "134",   "150",   "300",    "6
                                 "14400", "19200", "38400", "57600", "115200", "128000"};
 constexpr std::array kParities{&kParityNone, &kParityOdd, &kParityEven, &kParityMark, &kParitySpace};
 // In the order of LineTransportSettings::Kind.
-constexpr std::array kTransports{&kTransportSerial, &kTransportRtuTcp, &kTransportModbusTcp};
+constexpr std::array kTransports{&kTransportSerial, &kTransportRtuTcp, &kTransportModbusTcp,
+                                 &kTransportBroker};
 
 // Reset selects COM1, 9600, 8 data bits, no parity and two stop bits.
 constexpr int kResetBaudIndex = 11;
@@ -132,13 +134,19 @@ QGroupBox *CommDialog::buildTransportGroup()
     transportList = makeList("transportList", box);
     hostEdit = makeEdit("hostEdit", box);
     tcpPortEdit = makeEdit("tcpPortEdit", box);
+    siteEdit = makeEdit("siteEdit", box);
+    lineEdit = makeEdit("lineEdit", box);
     transportLabel = makeLabel("transportLabel", transportList, box);
     hostLabel = makeLabel("hostLabel", hostEdit, box);
     tcpPortLabel = makeLabel("tcpPortLabel", tcpPortEdit, box);
+    siteLabel = makeLabel("siteLabel", siteEdit, box);
+    lineLabel = makeLabel("lineLabel", lineEdit, box);
     auto *form = new QFormLayout(box);
     form->addRow(transportLabel, transportList);
     form->addRow(hostLabel, hostEdit);
     form->addRow(tcpPortLabel, tcpPortEdit);
+    form->addRow(siteLabel, siteEdit);
+    form->addRow(lineLabel, lineEdit);
     return box;
 }
 
@@ -165,6 +173,8 @@ void CommDialog::setTexts(int language)
     transportLabel->setText(kCommTransport.text(language));
     hostLabel->setText(kCommHost.text(language));
     tcpPortLabel->setText(kCommTcpPort.text(language));
+    siteLabel->setText(kCommSite.text(language));
+    lineLabel->setText(kCommLine.text(language));
     resetButton->setText(kCommReset.text(language));
     okButton->setText(kButtonOk.text(language));
     cancelButton->setText(kButtonCancel.text(language));
@@ -214,6 +224,8 @@ void CommDialog::selectTransport(const LineTransportSettings &transport)
 {
     hostEdit->setText(transport.host);
     tcpPortEdit->setText(transport.port != 0 ? QString::number(transport.port) : QString());
+    siteEdit->setText(transport.site);
+    lineEdit->setText(transport.lineName);
     lastNetwork.reset();
     {
         const QSignalBlocker quiet(transportList);
@@ -228,15 +240,17 @@ CommDialog::Kind CommDialog::selectedKind() const
     return index > 0 ? Kind(index) : Kind::Serial;
 }
 
-// Host and port only mean something on the network. A port field that is
-// empty, or still holds the other network transport's default, takes the
-// default of the transport chosen.
+// Host and port only mean something on the network, site and line only for
+// the broker. A port field that is empty, or still holds another transport's
+// default, takes the default of the transport chosen.
 void CommDialog::followTransport()
 {
     const Kind kind = selectedKind();
     const bool networked = kind != Kind::Serial;
     for (QWidget *widget : std::array<QWidget *, 4>{hostLabel, hostEdit, tcpPortLabel, tcpPortEdit})
         widget->setEnabled(networked);
+    for (QWidget *widget : std::array<QWidget *, 4>{siteLabel, siteEdit, lineLabel, lineEdit})
+        widget->setEnabled(kind == Kind::Broker);
     if (!networked)
         return;
     const QString port = tcpPortEdit->text().trimmed();
@@ -261,7 +275,10 @@ void CommDialog::resetSelection()
 bool CommDialog::refused(LineTransportSettings::EntryFault fault)
 {
     using Fault = LineTransportSettings::EntryFault;
-    QLineEdit *field = fault == Fault::PortNotValid ? tcpPortEdit : hostEdit;
+    QLineEdit *field = fault == Fault::PortNotValid   ? tcpPortEdit
+                       : fault == Fault::SiteNotValid ? siteEdit
+                       : fault == Fault::LineNotValid ? lineEdit
+                                                      : hostEdit;
     QString text;
     switch (fault) {
     case Fault::None:
@@ -275,6 +292,10 @@ bool CommDialog::refused(LineTransportSettings::EntryFault fault)
     case Fault::PortNotValid:
         text = kCommTcpPortNotValid.text(shownLanguage).arg(tcpPortEdit->text().trimmed());
         break;
+    case Fault::SiteNotValid:
+    case Fault::LineNotValid:
+        text = kCommTopicLevelNotValid.text(shownLanguage).arg(field->text().trimmed());
+        break;
     }
     prompter.error(text, kCaptionError.text(shownLanguage));
     field->setFocus();
@@ -282,12 +303,12 @@ bool CommDialog::refused(LineTransportSettings::EntryFault fault)
     return true;
 }
 
-// A host or port that is not valid keeps the dialog open with every field
-// as it is, and nothing taken over.
+// A host, port, site or line that is not valid keeps the dialog open with
+// every field as it is, and nothing taken over.
 void CommDialog::accept()
 {
-    const LineTransportSettings::Entry entry =
-        LineTransportSettings::fromEntry(selectedKind(), hostEdit->text(), tcpPortEdit->text());
+    const LineTransportSettings::Entry entry = LineTransportSettings::fromEntry(
+        selectedKind(), hostEdit->text(), tcpPortEdit->text(), siteEdit->text(), lineEdit->text());
     if (refused(entry.fault))
         return;
     chosenTransport = entry.line;

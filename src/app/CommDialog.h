@@ -17,7 +17,9 @@ class QPushButton;
 
 // Dialog 131: the serial port and its line settings, and the transport that
 // carries the line: the serial port itself, a serial device server or a
-// Modbus TCP gateway. The main window presets the fields, runs the dialog
+// Modbus TCP gateway; or the message broker, through which a line polled
+// elsewhere is watched (its host and port in the server's fields, with the
+// site and the line). The main window presets the fields, runs the dialog
 // modally and reads the fields back after OK; nothing is stored here.
 class CommDialog : public QDialog {
     Q_OBJECT
@@ -27,7 +29,7 @@ public:
     // port entry; empty when there is none.
     using DeviceLookup = std::function<QString(int portNumber)>;
 
-    // A host or port that is not valid is told through `prompts`.
+    // A host, port, site or line that is not valid is told through `prompts`.
     CommDialog(DeviceLookup deviceOf, Prompts &prompts, QWidget *parent = nullptr);
 
     // Sets the texts in `language`, fills the lists and selects the entries
@@ -77,9 +79,13 @@ private:
     QLabel *transportLabel;
     QLabel *hostLabel;
     QLabel *tcpPortLabel;
+    QLabel *siteLabel;
+    QLabel *lineLabel;
     QComboBox *transportList;
     QLineEdit *hostEdit;
     QLineEdit *tcpPortEdit;
+    QLineEdit *siteEdit;
+    QLineEdit *lineEdit;
     QPushButton *resetButton;
     QPushButton *okButton;
     QPushButton *cancelButton;

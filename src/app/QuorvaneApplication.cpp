@@ -1,6 +1,7 @@
 #include "QuorvaneApplication.h"
 
 #include "AppTexts.h"
+#include "BrokerWatch.h"
 #include "CQuorvaneView.h"
 #include "DataDirectory.h"
 #include "MessageBoxPrompts.h"
@@ -55,9 +56,11 @@ QuorvaneApplication::QuorvaneApplication(FrameSeams frameSeams)
 
 QuorvaneApplication::~QuorvaneApplication()
 {
-    // The window goes before the line it shows, the recorder (which writes
-    // what it still holds) before the values it records.
+    // The window goes before the line it shows, the watch before the values
+    // it stores, the recorder (which writes what it still holds) before the
+    // values it records.
     frame.reset();
+    lineWatch.reset();
     recorder.reset();
     meterLine.reset();
 }
@@ -90,7 +93,9 @@ bool QuorvaneApplication::InitInstance()
     // built; the view reads the configuration again when it is made.
     meters.load(SettingsFile());
     meterLine = std::make_unique<MeterLine>(settingsPortNames(), meters, catalogueMenus(*prompts, lang));
-    frame = std::make_unique<CMainFrame>(*this, *meterLine, meters, lang, *prompts, seams.helpOpener);
+    lineWatch = std::make_unique<BrokerWatch>(meterLine->watchedValues());
+    frame =
+        std::make_unique<CMainFrame>(*this, *meterLine, *lineWatch, meters, lang, *prompts, seams.helpOpener);
     if (ownPrompts)
         ownPrompts->setParent(frame.get());
     if (exitRequested)

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class BrokerWatch;
 class HistoryRecorder;
 class MeterLine;
 class MessageBoxPrompts;
@@ -22,10 +23,10 @@ public:
     ~QuorvaneApplication();
 
     // Lays down the missing default files of the data directory (a failure
-    // is reported), reads Programme/Lang, builds the line and the main window
-    // (which opens the port and starts polling), shows it maximised and sets
-    // its title. False when an exit was requested before the window could be
-    // shown.
+    // is reported), reads Programme/Lang, builds the line, its watch and the
+    // main window (which opens the port and starts polling, or watches the
+    // line through the broker), shows it maximised and sets its title.
+    // False when an exit was requested before the window could be shown.
     bool InitInstance();
     // Writes Programme/Lang; a failure is reported. The main window, and
     // with it the port, goes when the application object does.
@@ -48,6 +49,8 @@ public:
 
     CMainFrame *mainFrame() const { return frame.get(); }
     MeterLine *line() const { return meterLine.get(); }
+    // Watches the line through the broker when section "Line" says so.
+    BrokerWatch *watch() const { return lineWatch.get(); }
     // Records the live values into the value history; null before the line.
     HistoryRecorder *history() const { return recorder.get(); }
     // The one language of the program; windows follow its changes.
@@ -62,6 +65,7 @@ private:
     Language lang;
     MeterConfiguration meters;
     std::unique_ptr<MeterLine> meterLine;
+    std::unique_ptr<BrokerWatch> lineWatch; // stores into the line's live values
     std::unique_ptr<HistoryRecorder> recorder;
     std::unique_ptr<CMainFrame> frame;
     bool exitRequested = false;

@@ -139,7 +139,8 @@ bool readLine(Checker &check, const Section &section, ServiceConfig::Line &line)
             {"transport",
              [&](const Entry &e) {
                  const auto kind = LineTransportSettings::kindNamed(e.value);
-                 if (!kind)
+                 // The service polls its lines; a watched line is none of its own.
+                 if (!kind || *kind == LineTransportSettings::Kind::Broker)
                      return check.fail(section, &e, "not serial, rtu-tcp or modbus-tcp");
                  transport.kind = *kind;
                  return true;

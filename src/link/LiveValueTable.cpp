@@ -93,3 +93,8 @@ void LiveValueTable::resetHealth()
     meterHealth.fill(MeterHealth{});
     emit healthReset();
 }
+
+void LiveValueTable::setHealth(int address, const MeterHealth &health)
+{
+    changeHealth(address, [&](MeterHealth &h) { h = health; });
+}

@@ -36,7 +36,8 @@ struct MeterHealth {
 // silent gets the value -500.0, the mark the chart draws at its lower limit;
 // whether a meter answers is told by answering() alone, since a meter may
 // truly read -500.0. Windows hold it by const reference and follow its
-// signals; only the line changes it.
+// signals; only the line changes it (or, while the line is closed, whoever
+// watches it running elsewhere).
 class LiveValueTable : public QObject {
     Q_OBJECT
 
@@ -71,6 +72,9 @@ public:
     void countException(int address);
     // Forgets the health of every meter (a new line); the values stay.
     void resetHealth();
+    // Takes the health of the meter at `address` as a whole, as a line
+    // watched from elsewhere reports it.
+    void setHealth(int address, const MeterHealth &health);
 
     static bool isMeter(int address) { return address >= 0 && address < Modbus::MeterCount; }
 

@@ -62,6 +62,10 @@ LineOpenResult MeterLine::open(const LineSetup &setup)
     if (!transportSettings.valid)
         return {LineOpenResult::Status::OpenFailed,
                 {PortFailure::Reason::NoDevice, transportSettings.invalidValue}};
+    // A watched line is polled elsewhere: nothing here stands for it.
+    if (transportSettings.watched())
+        return {LineOpenResult::Status::OpenFailed,
+                {PortFailure::Reason::NoDevice, QStringLiteral("transport=broker")}};
     if (transportSettings.networked())
         return openNetwork();
     if (!link.OpenPort(port.portText))

@@ -73,7 +73,8 @@ public:
     // Opens and configures the port and starts polling; the health counts
     // start afresh. Whatever ran on the old port stops first. A network
     // transport starts connecting; polling starts once the connection is up.
-    // A transport setting that is not valid fails with its "key=value".
+    // A transport setting that is not valid fails with its "key=value", a
+    // watched line (transport=broker) with that.
     LineOpenResult open(const LineSetup &setup);
     // The same, with the transport and the pacing as section "Line" of the
     // settings file says.
@@ -84,6 +85,11 @@ public:
     bool isOpen() const { return link.isOpen(); }
     QString devicePath() const { return link.devicePath(); }
     const LiveValueTable &liveValues() const { return values; }
+    // For a line watched from elsewhere, while the line is closed: whoever
+    // watches it stores what it learns here, so that every window that
+    // follows liveValues() shows the watched line unchanged. Not for use
+    // while the line is open, which writes the same table.
+    LiveValueTable &watchedValues() { return values; }
     TransactionScheduler::Activity activity() const { return scheduler.activity(); }
     bool transferRunning() const { return scheduler.transferRunning(); }
     // The link and the scheduler report frames to the line: true only while

@@ -3,6 +3,7 @@
 #include "SettingsFile.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
 
@@ -21,7 +22,8 @@ struct KindName {
 };
 constexpr std::array kKindNames{KindName{LineTransportSettings::Kind::Serial, "serial"},
                                 KindName{LineTransportSettings::Kind::RtuTcp, "rtu-tcp"},
-                                KindName{LineTransportSettings::Kind::ModbusTcp, "modbus-tcp"}};
+                                KindName{LineTransportSettings::Kind::ModbusTcp, "modbus-tcp"},
+                                KindName{LineTransportSettings::Kind::Broker, "broker"}};
 
 } // namespace
 
@@ -107,39 +109,88 @@ std::optional<quint16> portNumber(const QString &text)
     return quint16(number);
 }
 
+// Reads a settings file into one LineTransportSettings, keeping the first
+// value that is not valid.
+class Reader {
+public:
+    Reader(const SettingsFile &settings, LineTransportSettings &line) : settings(settings), line(line) {}
+
+    // The key's trimmed value; nothing when the key is missing.
+    std::optional<QString> value(SettingKey setting) const
+    {
+        const QString text = settings.ReadSetting(setting).trimmed();
+        return text == kMissing ? std::nullopt : std::optional<QString>(text);
+    }
+    void refuse(SettingKey setting, const QString &value)
+    {
+        if (line.valid)
+            line.invalidValue = keyValue(setting, value);
+        line.valid = false;
+    }
+    // A port in 1..65535 where the key is there; a missing key leaves it.
+    void readPort(SettingKey setting)
+    {
+        const std::optional<QString> text = value(setting);
+        if (!text)
+            return;
+        bool ok = false;
+        const uint number = text->toUInt(&ok);
+        if (ok && number >= 1 && number <= 65535)
+            line.port = quint16(number);
+        else
+            refuse(setting, *text);
+    }
+
+private:
+    const SettingsFile &settings;
+    LineTransportSettings &line;
+};
+
+void readServer(Reader &reader, LineTransportSettings &line)
+{
+    if (const auto host = reader.value(Setting::LineHost))
+        line.host = *host;
+    if (line.networked())
+        line.port = LineTransportSettings::defaultPort(line.kind);
+    reader.readPort(Setting::LineTcpPort);
+    if (line.networked() && line.host.isEmpty())
+        reader.refuse(Setting::LineHost, line.host);
+}
+
+void readBroker(Reader &reader, LineTransportSettings &line)
+{
+    if (const auto host = reader.value(Setting::LineBroker))
+        line.host = *host;
+    line.port = LineTransportSettings::kBrokerDefaultPort;
+    reader.readPort(Setting::LineBrokerPort);
+    if (!LineTransportSettings::isTopicLevel(line.site))
+        reader.refuse(Setting::LineSite, line.site);
+    if (!LineTransportSettings::isTopicLevel(line.lineName))
+        reader.refuse(Setting::LineName, line.lineName);
+    if (line.host.isEmpty())
+        reader.refuse(Setting::LineBroker, line.host);
+}
+
 } // namespace
 
 LineTransportSettings LineTransportSettings::read(const SettingsFile &settings)
 {
     LineTransportSettings line;
-    const auto refuse = [&line](SettingKey setting, const QString &value) {
-        if (line.valid)
-            line.invalidValue = keyValue(setting, value);
-        line.valid = false;
-    };
-    const QString transport = settings.ReadSetting(Setting::LineTransport).trimmed();
-    if (transport != kMissing) {
-        if (const auto kind = kindNamed(transport))
+    Reader reader(settings, line);
+    if (const auto transport = reader.value(Setting::LineTransport)) {
+        if (const auto kind = kindNamed(*transport))
             line.kind = *kind;
         else
-            refuse(Setting::LineTransport, transport);
+            reader.refuse(Setting::LineTransport, *transport);
     }
-    const QString host = settings.ReadSetting(Setting::LineHost).trimmed();
-    if (host != kMissing)
-        line.host = host;
-    if (line.networked())
-        line.port = defaultPort(line.kind);
-    const QString port = settings.ReadSetting(Setting::LineTcpPort).trimmed();
-    if (port != kMissing) {
-        bool ok = false;
-        const uint number = port.toUInt(&ok);
-        if (ok && number >= 1 && number <= 65535)
-            line.port = quint16(number);
-        else
-            refuse(Setting::LineTcpPort, port);
-    }
-    if (line.networked() && line.host.isEmpty())
-        refuse(Setting::LineHost, line.host);
+    if (const auto site = reader.value(Setting::LineSite))
+        line.site = *site;
+    if (const auto name = reader.value(Setting::LineName))
+        line.lineName = *name;
+    if (line.watched())
+        readBroker(reader, line);
+    else
+        readServer(reader, line);
     return line;
 }
 
@@ -149,12 +200,19 @@ bool LineTransportSettings::write(SettingsFile &settings) const
     if (networked()) {
         ok = settings.WriteSetting(Setting::LineHost, host) && ok;
         ok = settings.WriteInt(Setting::LineTcpPort, port) && ok;
+    } else if (watched()) {
+        ok = settings.WriteSetting(Setting::LineBroker, host) && ok;
+        ok = settings.WriteInt(Setting::LineBrokerPort, port) && ok;
+        ok = settings.WriteSetting(Setting::LineSite, site) && ok;
+        ok = settings.WriteSetting(Setting::LineName, lineName) && ok;
     }
     return ok;
 }
 
 LineTransportSettings::Entry LineTransportSettings::fromEntry(Kind kind, const QString &hostText,
-                                                              const QString &portText)
+                                                              const QString &portText,
+                                                              const QString &siteText,
+                                                              const QString &lineText)
 {
     Entry entry;
     entry.line.kind = kind;
@@ -162,15 +220,30 @@ LineTransportSettings::Entry LineTransportSettings::fromEntry(Kind kind, const Q
         return entry;
     entry.line.host = hostText.trimmed();
     const std::optional<quint16> port = portNumber(portText.trimmed());
+    const bool watched = kind == Kind::Broker;
+    if (watched) {
+        entry.line.site = siteText.trimmed();
+        entry.line.lineName = lineText.trimmed();
+    }
     if (entry.line.host.isEmpty())
         entry.fault = EntryFault::HostMissing;
     else if (!isHostText(entry.line.host))
         entry.fault = EntryFault::HostNotValid;
     else if (!port)
         entry.fault = EntryFault::PortNotValid;
+    else if (watched && !isTopicLevel(entry.line.site))
+        entry.fault = EntryFault::SiteNotValid;
+    else if (watched && !isTopicLevel(entry.line.lineName))
+        entry.fault = EntryFault::LineNotValid;
     else
         entry.line.port = *port;
     return entry;
+}
+
+bool LineTransportSettings::isTopicLevel(const QString &text)
+{
+    static const QRegularExpression level(QStringLiteral("^[A-Za-z0-9_.-]+$"));
+    return text.size() <= SettingsFile::MaxValueLength && level.match(text).hasMatch();
 }
 
 quint16 LineTransportSettings::defaultPort(Kind kind)
@@ -182,6 +255,8 @@ quint16 LineTransportSettings::defaultPort(Kind kind)
         return kRtuTcpDefaultPort;
     case Kind::ModbusTcp:
         return kModbusTcpDefaultPort;
+    case Kind::Broker:
+        return kBrokerDefaultPort;
     }
     return 0;
 }

@@ -63,6 +63,14 @@ inline constexpr SettingKey LineTimeout{"Line", "timeout"};
 inline constexpr SettingKey LineTransport{"Line", "transport"};
 inline constexpr SettingKey LineHost{"Line", "host"};
 inline constexpr SettingKey LineTcpPort{"Line", "tcpport"};
+// Line: a line watched through an MQTT broker instead of polled here
+// (`transport` = "broker"). `broker` and `brokerport` ("%d", 1883 when
+// missing) say where the broker is, `site` ("plant" when missing) and `line`
+// name the line as the line service publishes it, each one topic level.
+inline constexpr SettingKey LineBroker{"Line", "broker"};
+inline constexpr SettingKey LineBrokerPort{"Line", "brokerport"};
+inline constexpr SettingKey LineSite{"Line", "site"};
+inline constexpr SettingKey LineName{"Line", "line"};
 
 // SysConfig: the main view's background, 0x00BBGGRR, "%d", and the surface
 // it showed when the program ended ("None", "MeterPanel", "Chart" or

@@ -129,13 +129,13 @@ private slots:
         QTest::addColumn<QStringList>("labels");
         QTest::addColumn<QStringList>("parities");
         QTest::addColumn<QStringList>("transports");
-        QTest::newRow("Chinese") << 0 << QStringList{"设置通讯端口", "设置通讯端口",   "端口号",
-                                                     "波特率",       "数据位",         "奇偶检验",
-                                                     "停止位",       "传输方式：",     "主机：",
-                                                     "TCP 端口：",   "还原默认值(&R)", "确定",
-                                                     "取消"}
+        QTest::newRow("Chinese") << 0 << QStringList{"设置通讯端口",   "设置通讯端口", "端口号", "波特率",
+                                                     "数据位",         "奇偶检验",     "停止位", "传输方式：",
+                                                     "主机：",         "TCP 端口：",   "站点：", "线路：",
+                                                     "还原默认值(&R)", "确定",         "取消"}
                                  << QStringList{"无", "奇", "偶", "标志", "空格"}
-                                 << QStringList{"串口", "串口服务器（RTU over TCP）", "Modbus TCP 网关"};
+                                 << QStringList{"串口", "串口服务器（RTU over TCP）", "Modbus TCP 网关",
+                                                "消息服务器（监视线路）"};
         QTest::newRow("English") << 1
                                  << QStringList{"Set Communication Port",
                                                 "Set Communication Port",
@@ -147,12 +147,14 @@ private slots:
                                                 "Transport:",
                                                 "Host:",
                                                 "TCP port:",
+                                                "Site:",
+                                                "Line:",
                                                 "&Reset",
                                                 "OK",
                                                 "Cancel"}
                                  << QStringList{"NONE", "Odd", "Even", "Mark", "Space"}
                                  << QStringList{"Serial port", "Serial device server (RTU over TCP)",
-                                                "Modbus TCP gateway"};
+                                                "Modbus TCP gateway", "Message broker (watch a line)"};
     }
     void lists_and_texts()
     {
@@ -174,6 +176,8 @@ private slots:
                                 dialog.findChild<QLabel *>(QStringLiteral("transportLabel"))->text(),
                                 dialog.findChild<QLabel *>(QStringLiteral("hostLabel"))->text(),
                                 dialog.findChild<QLabel *>(QStringLiteral("tcpPortLabel"))->text(),
+                                dialog.findChild<QLabel *>(QStringLiteral("siteLabel"))->text(),
+                                dialog.findChild<QLabel *>(QStringLiteral("lineLabel"))->text(),
                                 dialog.findChild<QPushButton *>(QStringLiteral("reset1011"))->text(),
                                 dialog.findChild<QPushButton *>(QStringLiteral("ok1"))->text(),
                                 dialog.findChild<QPushButton *>(QStringLiteral("cancel2"))->text()};
@@ -192,7 +196,7 @@ private slots:
         for (QLabel *label : fieldLabels)
             QVERIFY2(label->buddy() && accessibleNames(label->buddy()).contains(label->text()),
                      qPrintable(label->text()));
-        QCOMPARE(fieldLabels.size(), 8);
+        QCOMPARE(fieldLabels.size(), 10);
     }
 
     void preset_selects_and_out_of_range_selects_nothing()
@@ -218,7 +222,8 @@ private slots:
         QCOMPARE(dialog.fields().baudText, QStringLiteral("128000"));
     }
 
-    // The list's indices: 0 the serial port, 1 a device server, 2 a gateway.
+    // The list's indices: 0 the serial port, 1 a device server, 2 a gateway,
+    // 3 the broker.
     void port_field_follows_the_transport_data()
     {
         QTest::addColumn<int>("stored"); // the transport preset, on port 4001
@@ -229,6 +234,10 @@ private slots:
         QTest::newRow("a default follows to the other network transport")
             << 0 << QList<int>{2, 0, 1} << "4001";
         QTest::newRow("a port of its own stays") << 2 << QList<int>{0, 2} << "4001";
+        QTest::newRow("the broker's default port") << 0 << QList<int>{3} << "1883";
+        QTest::newRow("a server's default gives way to the broker's") << 1 << QList<int>{3} << "1883";
+        QTest::newRow("the broker's default gives way to a gateway's") << 0 << QList<int>{3, 2} << "502";
+        QTest::newRow("back to the serial port from the broker") << 0 << QList<int>{3, 0} << "1883";
     }
     void port_field_follows_the_transport()
     {
@@ -247,12 +256,48 @@ private slots:
         for (const char *name : {"hostEdit", "tcpPortEdit", "hostLabel", "tcpPortLabel"})
             QCOMPARE(dialog.findChild<QWidget *>(QString::fromLatin1(name))->isEnabled(),
                      choices.last() != 0);
+        // Site and line name a watched line only.
+        for (const char *name : {"siteEdit", "lineEdit", "siteLabel", "lineLabel"})
+            QCOMPARE(dialog.findChild<QWidget *>(QString::fromLatin1(name))->isEnabled(),
+                     choices.last() == 3);
+    }
+
+    // The site and line the settings hold are offered again, whatever the
+    // transport; a fresh file offers the default site.
+    void site_and_line_are_preset_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("a watched line") << 3 << "works"
+                                        << "north";
+        QTest::newRow("kept beside the serial port") << 0 << "works"
+                                                     << "north";
+        QTest::newRow("nothing stored yet") << 0 << "plant"
+                                            << "";
+    }
+    void site_and_line_are_preset()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, site);
+        QFETCH(QString, line);
+        RecordingPrompts prompts;
+        CommDialog dialog({}, prompts);
+        LineTransportSettings transport;
+        transport.kind = LineTransportSettings::Kind(kind);
+        transport.site = site;
+        transport.lineName = line;
+        dialog.preset(PortSettings(), transport, 0);
+        QCOMPARE(list(&dialog, "transportList")->currentIndex(), kind);
+        QCOMPARE(edit(&dialog, "siteEdit")->text(), site);
+        QCOMPARE(edit(&dialog, "lineEdit")->text(), line);
     }
 
     // A good transport is stored beside the other keys of section "Line"
     // and the line reopened on it; a bad one is told, keeps the dialog open
     // and stores nothing. "%1" is the port of a server standing in for the
-    // device server or gateway.
+    // device server or gateway; a good broker is watched in
+    // tst_mainframewatch.
     void transport_on_ok_data()
     {
         QTest::addColumn<int>("lang");
@@ -262,11 +307,13 @@ private slots:
         QTest::addColumn<QString>("port");
         QTest::addColumn<QStringList>("after"); // section "Line"; none when refused
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("siteAndLine"); // typed for the broker
         const auto row = [](const char *name, int lang, const QStringList &before, int transport,
-                            const char *host, const char *port, const QStringList &after,
-                            const char *message) {
+                            const char *host, const char *port, const QStringList &after, const char *message,
+                            const QStringList &siteAndLine = {}) {
             QTest::newRow(name) << lang << before << transport << QString::fromLatin1(host)
-                                << QString::fromLatin1(port) << after << QString::fromUtf8(message);
+                                << QString::fromLatin1(port) << after << QString::fromUtf8(message)
+                                << siteAndLine;
         };
         row("a device server beside the cycle", 0, {"cycle=fast"}, 1, "127.0.0.1", "%1",
             {"cycle=fast", "transport=rtu-tcp", "host=127.0.0.1", "tcpport=%1"}, "");
@@ -275,6 +322,16 @@ private slots:
         row("no host", 0, {}, 1, " ", "4001", {}, "请输入串口服务器或网关的主机名或 IP 地址！");
         row("a host with a port", 1, {}, 2, "gw:502", "502", {}, "The host name \"gw:502\" is not valid!");
         row("a port past 65535", 0, {}, 1, "gw", "70000", {}, "TCP 端口“70000”无效，应为 1 到 65535！");
+        row("a broker without a host", 1, {}, 3, "", "1883", {},
+            "Please enter the host name or IP address of the device server or gateway!");
+        row("a broker's port past 65535", 1, {}, 3, "mq", "65536", {},
+            "The TCP port \"65536\" is not valid, it must be 1 to 65535!");
+        row("a site of two levels", 0, {}, 3, "mq", "1883", {},
+            "站点或线路名“plant/2”无效，只能包含字母、数字、- _ .", {"plant/2", "north"});
+        row("a wildcard for a line", 1, {}, 3, "mq", "1883", {},
+            "The site or line name \"+\" is not valid: letters, digits, - _ . only.", {"plant", "+"});
+        row("no line", 1, {}, 3, "mq", "1883", {},
+            "The site or line name \"\" is not valid: letters, digits, - _ . only.", {"plant", ""});
     }
     void transport_on_ok()
     {
@@ -285,6 +342,7 @@ private slots:
         QFETCH(QString, port);
         QFETCH(QStringList, after);
         QFETCH(QString, message);
+        QFETCH(QStringList, siteAndLine);
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost));
         const QString serverPort = QString::number(server.serverPort());
@@ -303,6 +361,11 @@ private slots:
             edit(dialog, "tcpPortEdit")->clear();
             QTest::keyClicks(edit(dialog, "tcpPortEdit"),
                              QString(port).replace(QStringLiteral("%1"), serverPort));
+            if (!siteAndLine.isEmpty()) {
+                edit(dialog, "siteEdit")->clear();
+                QTest::keyClicks(edit(dialog, "siteEdit"), siteAndLine.value(0));
+                QTest::keyClicks(edit(dialog, "lineEdit"), siteAndLine.value(1));
+            }
             choose(dialog, {1, 13, 4, 0, 2});
             keptOpen = dialog->isVisible();
             if (keptOpen)

@@ -125,6 +125,9 @@ private slots:
         QTest::newRow("transport") << broker + line + "transport=udp\n"
                                    << "/etc/quorvane/plant.ini:5: [Line a] transport=udp: not serial, rtu-tcp or "
                                       "modbus-tcp";
+        QTest::newRow("a watched line is none of the service's")
+            << broker + line + "transport=broker\n"
+            << "/etc/quorvane/plant.ini:5: [Line a] transport=broker: not serial, rtu-tcp or modbus-tcp";
         QTest::newRow("network without host")
             << broker + "[Line a]\ntransport=rtu-tcp\n"
             << "/etc/quorvane/plant.ini:3: [Line a] host= is required for a network transport";

@@ -213,6 +213,29 @@ private slots:
         }
     }
 
+    // transport=broker: the line runs elsewhere and is watched, so the port
+    // stays shut and the watch stores into the line's own live values.
+    void aWatchedLineIsNotOpenedHere()
+    {
+        QVERIFY(startSim({"--addresses", "1-3"}));
+        SettingsFile settings;
+        QVERIFY(settings.WriteSetting(QStringLiteral("Line"), QStringLiteral("transport"),
+                                      QStringLiteral("broker")));
+        QVERIFY(settings.WriteSetting(QStringLiteral("Line"), QStringLiteral("broker"),
+                                      QStringLiteral("127.0.0.1")));
+        QVERIFY(
+            settings.WriteSetting(QStringLiteral("Line"), QStringLiteral("line"), QStringLiteral("north")));
+        rig = std::make_unique<LineUnderTest>(sim->devicePath(), suppliedMenuOf, 1, 3, 200);
+        const LineOpenResult opened = rig->line->open(LineUnderTest::port());
+        QCOMPARE(opened.status, LineOpenResult::Status::OpenFailed);
+        QCOMPARE(opened.failure.device, QStringLiteral("transport=broker"));
+        QVERIFY(!rig->line->isOpen());
+        for (int id : {TimerId::PollTimer, TimerId::ProbeTimer, TimerId::ReadAllTimer, TimerId::WriteTimer})
+            QVERIFY(!rig->line->timerActive(id));
+        QVERIFY(!rig->line->reopening());
+        QCOMPARE(&rig->line->watchedValues(), &rig->line->liveValues());
+    }
+
     void silentMeterIsMarkedAndTheLineRecovers()
     {
         QVERIFY(startLine({"--addresses", "1-5", "--silent", "3"}));

@@ -63,6 +63,64 @@ private slots:
             << QStringLiteral("h") << 4001 << false << QStringLiteral("tcpport=x1");
     }
 
+    // transport=broker: the broker's host and port, the site and the line,
+    // with the keys of the other transports left alone.
+    void readBroker_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("invalidValue");
+        const auto row = [](const char *name, const char *file, const char *target, const char *site,
+                            const char *line, bool valid, const char *invalidValue) {
+            QTest::newRow(name) << QByteArray(file) << QString::fromLatin1(target)
+                                << QString::fromLatin1(site) << QString::fromLatin1(line) << valid
+                                << QString::fromLatin1(invalidValue);
+        };
+        row("without a port and a site: 1883 and plant",
+            "[Line]\ntransport=broker\nbroker=mq.plant\nline=north\n", "mq.plant:1883", "plant", "north",
+            true, "");
+        row("every key, in any case",
+            "[LINE]\nTransport=BROKER\nBroker=10.0.0.9\nBrokerPort=8883\nSite=works-2\n"
+            "Line=line_1.a\n",
+            "10.0.0.9:8883", "works-2", "line_1.a", true, "");
+        row("the device server's host and port are not the broker's",
+            "[Line]\ntransport=broker\nhost=ns1\ntcpport=x\nbroker=mq\nline=north\n", "mq:1883", "plant",
+            "north", true, "");
+        row("no broker", "[Line]\ntransport=broker\nhost=ns1\nline=north\n", ":1883", "plant", "north", false,
+            "broker=");
+        row("no line", "[Line]\ntransport=broker\nbroker=mq\n", "mq:1883", "plant", "", false, "line=");
+        row("a line that is two topic levels", "[Line]\ntransport=broker\nbroker=mq\nline=north/2\n",
+            "mq:1883", "plant", "north/2", false, "line=north/2");
+        row("a wildcard for a site", "[Line]\ntransport=broker\nbroker=mq\nsite=+\nline=north\n", "mq:1883",
+            "+", "north", false, "site=+");
+        row("an empty site", "[Line]\ntransport=broker\nbroker=mq\nsite=\nline=north\n", "mq:1883", "",
+            "north", false, "site=");
+        row("a port past 65535, told first", "[Line]\ntransport=broker\nbrokerport=65536\nline=a b\n",
+            ":1883", "plant", "a b", false, "brokerport=65536");
+    }
+    void readBroker()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, target);
+        QFETCH(QString, site);
+        QFETCH(QString, line);
+        QFETCH(bool, valid);
+        QFETCH(QString, invalidValue);
+        QTemporaryDir dir;
+        const LineTransportSettings read = LineTransportSettings::read(SettingsFile(settingsFile(dir, file)));
+        QCOMPARE(read.kind, LineTransportSettings::Kind::Broker);
+        QVERIFY(read.watched());
+        QVERIFY(!read.networked());
+        QCOMPARE(read.target(), target);
+        QCOMPARE(read.site, site);
+        QCOMPARE(read.lineName, line);
+        QCOMPARE(read.valid, valid);
+        QCOMPARE(read.invalidValue, invalidValue);
+    }
+
     void read()
     {
         QFETCH(QByteArray, file);
@@ -101,6 +159,16 @@ private slots:
         QTest::newRow("the serial port leaves the server's host and port")
             << QByteArray("[Line]\ntransport=rtu-tcp\nhost=ns1\ntcpport=4002\n") << Kind::Serial << QString()
             << 0 << QByteArray("[Line]\ntransport=serial\nhost=ns1\ntcpport=4002\n");
+        QTest::newRow("the broker leaves the server's host and port")
+            << QByteArray("[Line]\ntransport=rtu-tcp\nhost=ns1\ntcpport=4002\n") << Kind::Broker
+            << QStringLiteral("mq.plant") << 1883
+            << QByteArray(
+                   "[Line]\ntransport=broker\nhost=ns1\ntcpport=4002\nbroker=mq.plant\nbrokerport=1883\n"
+                   "site=works\nline=north\n");
+        QTest::newRow("a device server leaves the broker's keys")
+            << QByteArray("[Line]\ntransport=broker\nbroker=mq\nline=north\n") << Kind::RtuTcp
+            << QStringLiteral("ns1") << 4001
+            << QByteArray("[Line]\ntransport=rtu-tcp\nbroker=mq\nline=north\nhost=ns1\ntcpport=4001\n");
     }
     void write()
     {
@@ -115,17 +183,24 @@ private slots:
         line.kind = kind;
         line.host = host;
         line.port = quint16(port);
+        line.site = QStringLiteral("works");
+        line.lineName = QStringLiteral("north");
         QVERIFY(line.write(settings));
         QFile stored(settings.path());
         QVERIFY(stored.open(QIODevice::ReadOnly));
         QCOMPARE(stored.readAll(), written);
         const LineTransportSettings read = LineTransportSettings::read(settings);
         QCOMPARE(read.kind, kind);
-        if (line.networked())
+        QVERIFY(read.valid);
+        if (line.networked() || line.watched())
             QCOMPARE(read.target(), line.target());
+        if (line.watched()) {
+            QCOMPARE(read.site, line.site);
+            QCOMPARE(read.lineName, line.lineName);
+        }
     }
 
-    // Host and port as typed into the port dialog.
+    // Host, port, site and line as typed into the port dialog.
     void entry_data()
     {
         using Kind = LineTransportSettings::Kind;
@@ -133,9 +208,13 @@ private slots:
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("line");
         QTest::addColumn<Fault>("fault");
-        const auto row = [](const char *name, Kind kind, const QString &host, const char *port, Fault fault) {
-            QTest::newRow(name) << kind << host << QString::fromLatin1(port) << fault;
+        const auto row = [](const char *name, Kind kind, const QString &host, const char *port, Fault fault,
+                            const char *site = "", const char *line = "") {
+            QTest::newRow(name) << kind << host << QString::fromLatin1(port) << QString::fromLatin1(site)
+                                << QString::fromLatin1(line) << fault;
         };
         row("an address, blanks around", Kind::RtuTcp, " 192.168.1.10 ", " 4001 ", Fault::None);
         row("an IPv6 address", Kind::ModbusTcp, "fe80::1", "65535", Fault::None);
@@ -149,17 +228,40 @@ private slots:
             Fault::HostNotValid);
         row("no port", Kind::RtuTcp, "gw", "", Fault::PortNotValid);
         row("a signed port", Kind::ModbusTcp, "gw", "+502", Fault::PortNotValid);
+        row("a device server takes no site or line", Kind::RtuTcp, "gw", "4001", Fault::None, "a/b", "+");
+        row("a broker with site and line, blanks around", Kind::Broker, "mq.plant", "1883", Fault::None,
+            " works-2 ", " line_1.a ");
+        row("a broker's host is checked as a server's", Kind::Broker, "", "1883", Fault::HostMissing, "plant",
+            "north");
+        row("a broker's port too, before the site", Kind::Broker, "mq", "0", Fault::PortNotValid, "a b",
+            "north");
+        row("a site with a space", Kind::Broker, "mq", "1883", Fault::SiteNotValid, "plant 2", "north");
+        row("no site", Kind::Broker, "mq", "1883", Fault::SiteNotValid, " ", "north");
+        row("no line", Kind::Broker, "mq", "1883", Fault::LineNotValid, "plant", "");
+        row("a wildcard for a line", Kind::Broker, "mq", "1883", Fault::LineNotValid, "plant", "#");
+        row("a line with a level below", Kind::Broker, "mq", "1883", Fault::LineNotValid, "plant", "north/1");
+        row("a line past what the settings file keeps", Kind::Broker, "mq", "1883", Fault::LineNotValid,
+            "plant", "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn");
+        row("letters beyond ASCII", Kind::Broker, "mq", "1883", Fault::LineNotValid, "plant", "北区");
     }
     void entry()
     {
         QFETCH(LineTransportSettings::Kind, kind);
         QFETCH(QString, host);
         QFETCH(QString, port);
+        QFETCH(QString, site);
+        QFETCH(QString, line);
         QFETCH(LineTransportSettings::EntryFault, fault);
-        const LineTransportSettings::Entry entry = LineTransportSettings::fromEntry(kind, host, port);
+        const LineTransportSettings::Entry entry =
+            LineTransportSettings::fromEntry(kind, host, port, site, line);
         QCOMPARE(entry.fault, fault);
-        if (fault == LineTransportSettings::EntryFault::None && entry.line.networked())
+        if (fault == LineTransportSettings::EntryFault::None &&
+            (entry.line.networked() || entry.line.watched()))
             QCOMPARE(entry.line.target(), host.trimmed() + QLatin1Char(':') + port.trimmed());
+        if (fault == LineTransportSettings::EntryFault::None && entry.line.watched()) {
+            QCOMPARE(entry.line.site, site.trimmed());
+            QCOMPARE(entry.line.lineName, line.trimmed());
+        }
     }
 };
 
