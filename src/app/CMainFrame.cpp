@@ -112,7 +112,7 @@ void CMainFrame::connectLine()
     // handler has returned, so polling goes on while one is up.
     auto *lineMessages = new LineMessages(lang, *new DeferredPrompts(prompter, this), this);
     lineMessages->follow(meterLine);
-    connect(lineMessages, &LineMessages::statusText, this, &CMainFrame::setStatusText);
+    connect(lineMessages, &LineMessages::statusText, this, &CMainFrame::showLineStatus);
     connect(lineMessages, &LineMessages::progressStarted, this, &CMainFrame::openProgress);
     connect(lineMessages, &LineMessages::progressMoved, this, &CMainFrame::moveProgress);
     connect(lineMessages, &LineMessages::progressEnded, this, &CMainFrame::closeProgress);
@@ -405,9 +405,32 @@ bool CMainFrame::startWrite(const ParameterWriteList &list)
 void CMainFrame::setStatusText(const QString &text)
 {
     statusMessage = text;
+    paneBehind = false;
     // The pane is one line high: the line feed after the time stamp becomes
     // a gap rather than a second line that would resize the status bar.
     messagePane->setText(QString(text).replace(QLatin1Char('\n'), QStringLiteral("  ")));
+}
+
+void CMainFrame::showLineStatus(const QString &text)
+{
+    if (!paneRefresh) {
+        paneRefresh = new QTimer(this);
+        paneRefresh->setSingleShot(true);
+        paneRefresh->setInterval(PaneRefreshMs);
+        connect(paneRefresh, &QTimer::timeout, this, [this] {
+            if (paneBehind) {
+                setStatusText(statusMessage);
+                paneRefresh->start();
+            }
+        });
+    }
+    if (paneRefresh->isActive()) {
+        statusMessage = text;
+        paneBehind = true;
+        return;
+    }
+    setStatusText(text);
+    paneRefresh->start();
 }
 
 void CMainFrame::openProgress(const QString &prefix, int high)

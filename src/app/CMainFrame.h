@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 struct BiText;
 class BrokerWatch;
@@ -66,9 +67,15 @@ public:
     // The line is watched through the broker instead of polled here.
     bool watching() const;
     const BrokerWatch &watch() const { return lineWatch; }
-    // The text last given to the message pane, line feed included.
+    // The status text last given, line feed included.
     QString statusText() const { return statusMessage; }
     void setStatusText(const QString &text);
+    // The line's status texts: in the fast cycle one comes with every
+    // answer, some 40 a second. The pane shows the newest at most every
+    // PaneRefreshMs, as no one reads faster and each repaint of the bar
+    // costs more than the answer itself; statusText() has it at once.
+    void showLineStatus(const QString &text);
+    static constexpr int PaneRefreshMs = 250;
     // What the last completed read of all parameters brought.
     const ParameterDisplay &lastParameters() const { return parameters; }
     bool progressShown() const { return !progress.isNull(); }
@@ -111,6 +118,8 @@ private:
     PortSettings port;
     ParameterDisplay parameters;
     QString statusMessage;
+    QTimer *paneRefresh = nullptr;
+    bool paneBehind = false; // the pane does not show statusMessage yet
     CQuorvaneView *mainView = nullptr;
     FrameCommands *frameCommands = nullptr;
     QLabel *messagePane = nullptr;

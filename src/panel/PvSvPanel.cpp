@@ -67,7 +67,6 @@ PvSvPanel::PvSvPanel(int meterAddress, const LiveValueTable &liveValues, const L
     title->setGeometry(QRect(QPoint(), dialogUnits(93, 8)));
     pvLabel->resize(dialogUnits(10, 8).expandedTo(pvLabel->sizeHint()));
     resize(dialogUnits(107, 70));
-    buildMenu();
     applyStyle();
     refresh();
     connect(&language, &Language::changed, this, &PvSvPanel::applyStyle);
@@ -240,6 +239,11 @@ void PvSvPanel::buildMenu()
 void PvSvPanel::contextMenuEvent(QContextMenuEvent *event)
 {
     emit meterSelected(address());
+    // Made on first use: of the 64 panels a line can show, few are ever
+    // right-clicked, and a menu with its actions is a good part of a panel's
+    // memory.
+    if (!menu)
+        buildMenu();
     const int lang = language.index();
     const QList<QAction *> actions = menu->actions();
     actions[0]->setText(kPanelReadAll.text(lang));

@@ -70,6 +70,7 @@ private:
     QLabel *pvValue = nullptr;
     QLabel *svLabel = nullptr;
     QLabel *svValue = nullptr;
+    // Null until the context menu first opens.
     QMenu *menu = nullptr;
     QString shownText;
     bool silent = false;

@@ -1,9 +1,12 @@
 // The whole program polling 64 simulated meters at 200 ms with all 64 value
 // panels shown (or, with "chart", the real-time chart plotting all 64 meters
 // every 5 s; with "bare", neither): how much CPU it spends per poll answer,
-// painting included, and how long the event loop is held up. Run by hand
+// painting included, and how long the event loop is held up. With "fast"
+// the line runs in the fast cycle (section "Line", cycle=fast) instead of
+// the 200 ms period, on a simulator that holds each answer for its wire time
+// at 9600 8N2, the line settings of the supplied settings file. Run by hand
 // under a real window system, for example:
-// xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb bench_panels [seconds [bare|chart]]
+// xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb bench_panels [seconds [bare|chart] [fast]]
 #include "BenchTools.h"
 #include "FrameTestSupport.h"
 
@@ -78,19 +81,40 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(2, atoi(argv[1])) : 30;
+    // "bare" leaves the panels closed, for the cost of the rest of the window.
+    QByteArray mode("panels");
+    bool fast = false;
+    for (int i = 2; i < argc; ++i) {
+        const QByteArray word(argv[i]);
+        if (word == "fast")
+            fast = true;
+        else if (word == "bare" || word == "chart" || word == "panels")
+            mode = word;
+        else {
+            std::fprintf(stderr, "usage: bench_panels [seconds [bare|chart] [fast]]\n");
+            return 2;
+        }
+    }
     FrameFixture fixture;
     fixture.setMeterRange(0, 63, 200);
+    if (fast)
+        fixture.set(QStringLiteral("Line"), QStringLiteral("cycle"), QStringLiteral("fast"));
     MeterSimProcess sim;
     const QString log = fixture.home.filePath(QStringLiteral("requests.log"));
-    if (!sim.start({QStringLiteral("--data-dir"), fixture.home.path(), QStringLiteral("--addresses"),
-                    QStringLiteral("0-63"), QStringLiteral("--log"), log})) {
+    QStringList simArguments{QStringLiteral("--data-dir"),  fixture.home.path(),
+                             QStringLiteral("--addresses"), QStringLiteral("0-63"),
+                             QStringLiteral("--log"),       log};
+    // The supplied settings file's line: 9600 baud, 8 data bits, no parity,
+    // two stop bits.
+    if (fast)
+        simArguments << QStringLiteral("--baud") << QStringLiteral("9600") << QStringLiteral("--stop-bits")
+                     << QStringLiteral("2") << QStringLiteral("--wire-time");
+    if (!sim.start(simArguments)) {
         std::fprintf(stderr, "simulator did not start: %s\n", qPrintable(sim.errorText()));
         return 1;
     }
     CMainFrame *frame = fixture.start();
     frame->setGeometry(0, 0, 1280, 1000);
-    // "bare" leaves the panels closed, for the cost of the rest of the window.
-    const QByteArray mode = argc > 2 ? QByteArray(argv[2]) : QByteArray("panels");
     if (mode == "chart")
         startChart(*frame->view()->monitoringPanel(), frame);
     else if (mode != "bare")
@@ -120,9 +144,9 @@ int main(int argc, char *argv[])
     int showing = 0;
     for (int a = 0; a < 64; ++a)
         showing += frame->view()->panel(a) && !frame->view()->panel(a)->valueText().isEmpty();
-    std::printf("platform %s, window %dx%d, %d of 64 panels showing a value, mode %s\n",
+    std::printf("platform %s, window %dx%d, %d of 64 panels showing a value, mode %s, %s\n",
                 qPrintable(QGuiApplication::platformName()), frame->width(), frame->height(), showing,
-                mode.constData());
+                mode.constData(), fast ? "fast cycle with wire time" : "200 ms period");
     if (mode == "chart") {
         const MonitoringPanel *monitor = frame->view()->monitoringPanel();
         std::printf("chart: %d curves every %d ms\n", monitor->chart()->curveCount(), monitor->interval());
@@ -135,6 +159,7 @@ int main(int argc, char *argv[])
         cpuUsed / 10.0 / (seconds * 500.0));
     for (auto it = paintCount.paints.cbegin(); it != paintCount.paints.cend(); ++it)
         std::printf("  %5d paints of %s\n", it.value(), qPrintable(it.key()));
+    std::printf("memory: VmRSS %lld KiB, VmHWM %lld KiB\n", procStatusKiB("VmRSS"), procStatusKiB("VmHWM"));
     fixture.application.reset();
     sim.stop();
     return 0;

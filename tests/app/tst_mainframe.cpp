@@ -517,6 +517,17 @@ private slots:
         QCOMPARE(frame->statusText(), QStringLiteral("2024-01-02;03:04:05\n通讯中断！"));
         QCOMPARE(frame->findChild<QLabel *>(QStringLiteral("messagePane"))->text(),
                  QStringLiteral("2024-01-02;03:04:05  通讯中断！"));
+
+        // The line's texts, one per answer: the first at once, the newest
+        // of a burst a moment later, none lost for statusText().
+        const auto *pane = frame->findChild<QLabel *>(QStringLiteral("messagePane"));
+        frame->showLineStatus(QStringLiteral("t\n01 #"));
+        QCOMPARE(pane->text(), QStringLiteral("t  01 #"));
+        frame->showLineStatus(QStringLiteral("t\n02 #"));
+        frame->showLineStatus(QStringLiteral("t\n03 #"));
+        QCOMPARE(frame->statusText(), QStringLiteral("t\n03 #"));
+        QCOMPARE(pane->text(), QStringLiteral("t  01 #"));
+        QTRY_COMPARE(pane->text(), QStringLiteral("t  03 #"));
     }
 
     void about_box_data()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QList>
 #include <QObject>
 #include <QTimer>
@@ -44,6 +45,21 @@ inline qint64 cpuMicroseconds()
     ::getrusage(RUSAGE_SELF, &usage);
     return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec +
            usage.ru_stime.tv_usec;
+}
+
+// A line "<key>: <n> kB" of /proc/self/status in KiB (VmRSS, VmHWM, ...);
+// -1 when there is none.
+inline qint64 procStatusKiB(const char *key)
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
 }
 
 inline double medianOf(QList<qint64> values)
