@@ -5,12 +5,14 @@ Ser2NetProcess::Ser2NetProcess(QObject *parent) : ListeningPeer(QStringLiteral("
 QByteArray Ser2NetProcess::config(const QString &device, quint16 port)
 {
     // Raw TCP (no telnet), 9600 8N2 on the serial side without modem
-    // control; a new client takes the port over from an old one.
+    // control; a new client takes the port over from an old one; an answer
+    // goes on as soon as it is in, as the README advises.
     return QStringLiteral("connection: &meters\n"
                           "  accepter: tcp,127.0.0.1,%1\n"
                           "  connector: serialdev,%2,9600n82,local\n"
                           "  options:\n"
                           "    kickolduser: true\n"
+                          "    chardelay: false\n"
                           "    mdns: false\n")
         .arg(port)
         .arg(device)
