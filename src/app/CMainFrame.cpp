@@ -123,6 +123,9 @@ void CMainFrame::connectLine()
     connect(mainView, &CQuorvaneView::command, this, &CMainFrame::onCommand);
     connect(&lineWatch, &BrokerWatch::happened, this,
             [this](const WatchEvent &event) { setStatusText(WatchMessages::text(event, language())); });
+    // While a line is watched its own port is closed: the polls the broker
+    // tells come to the traffic monitor the way the line's frames would.
+    connect(&lineWatch, &BrokerWatch::frameLogged, &meterLine, &MeterLine::frameLogged);
 }
 
 void CMainFrame::buildStatusBar()

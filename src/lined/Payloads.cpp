@@ -58,13 +58,16 @@ QByteArray value(const PollOutcome &outcome, qint64 seq)
 {
     const bool hasValue = outcome.quality == PollOutcome::Quality::Ok;
     // The live value is the register in tenths, as the panels show it.
-    return compact({
+    QJsonObject object{
         {"v", hasValue ? QJsonValue(outcome.raw / 10.0) : QJsonValue()},
         {"raw", hasValue ? QJsonValue(outcome.raw) : QJsonValue()},
         {"ts", isoTime(outcome.time)},
         {"q", qualityName(outcome.quality)},
         {"seq", seq},
-    });
+    };
+    if (outcome.quality == PollOutcome::Quality::Exception)
+        object.insert("code", outcome.exceptionCode);
+    return compact(object);
 }
 
 QByteArray meta(const MeterRecord &record)

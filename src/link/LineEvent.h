@@ -80,6 +80,7 @@ struct PollOutcome {
     Quality quality = Quality::Ok;
     qint16 raw = 0; // the register value, for Ok
     QDateTime time;
+    int exceptionCode = 0; // the meter's exception code, for Exception
 };
 
 // The two runs that take the line from monitoring and show their progress.

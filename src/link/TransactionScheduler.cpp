@@ -346,7 +346,7 @@ void TransactionScheduler::countHealth(int answeredTimer, const ReceiveBuffer &b
                         answer.address);
         break;
     case LineFrame::Kind::Exception:
-        tellPollOutcome(answeredTimer, PollOutcome::Quality::Exception);
+        tellPollOutcome(answeredTimer, PollOutcome::Quality::Exception, buffer[2]);
         break;
     default:
         tellPollOutcome(answeredTimer, PollOutcome::Quality::BadFrame);
@@ -367,7 +367,13 @@ void TransactionScheduler::tellPollOutcome(int answeredTimer, PollOutcome::Quali
         return;
     if (!isSignalConnected(QMetaMethod::fromSignal(&TransactionScheduler::pollJudged)))
         return;
-    emit pollJudged({address < 0 ? askedAddress : address, quality, raw, host.now()});
+    PollOutcome outcome{address < 0 ? askedAddress : address, quality, 0, host.now()};
+    // An exception answer carries its code where a value would be.
+    if (quality == PollOutcome::Quality::Exception)
+        outcome.exceptionCode = raw;
+    else
+        outcome.raw = raw;
+    emit pollJudged(outcome);
 }
 
 // A good read answer, the echo of a write run's write, an exception, a

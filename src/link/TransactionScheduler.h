@@ -119,6 +119,7 @@ private:
     LineEvent aboutWriteEntry(LineEvent::What what, int entry) const;
     bool handleTransferAnswer(int answeredTimer, const ReceiveBuffer &buffer);
     void countHealth(int answeredTimer, const ReceiveBuffer &buffer, const ParsedResponse &answer);
+    // `raw` is the value of a good answer, the code of an exception.
     void tellPollOutcome(int answeredTimer, PollOutcome::Quality quality, qint16 raw = 0, int address = -1);
     LineFrame::Kind judge(int answeredTimer, const ReceiveBuffer &buffer, const ParsedResponse &answer) const;
     void moveMonitoringOn(int asked);

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaMethod>
 
 #include <cmath>
 #include <utility>
@@ -127,8 +128,29 @@ void BrokerWatch::takeState(const QJsonObject &state)
 void BrokerWatch::takeValue(int address, const QJsonObject &value)
 {
     const QString quality = value.value(QLatin1String("q")).toString();
+    const QDateTime stamped =
+        QDateTime::fromString(value.value(QLatin1String("ts")).toString(), Qt::ISODateWithMs);
+    const QDateTime when = stamped.isValid() ? stamped.toLocalTime() : QDateTime::currentDateTime();
     if (quality == QLatin1String("no-answer")) {
         values.markNotAnswering(address);
+        logFrame(LineFrame::noAnswer(address, when));
+        return;
+    }
+    LineFrame frame;
+    frame.time = when;
+    frame.address = address;
+    frame.function = Modbus::ReadHolding;
+    frame.reg = Modbus::LiveValueRegister;
+    if (quality == QLatin1String("exception")) {
+        frame.kind = LineFrame::Kind::Exception;
+        frame.function |= 0x80;
+        frame.value = value.value(QLatin1String("code")).toInt();
+        logFrame(frame);
+        return;
+    }
+    if (quality == QLatin1String("crc")) {
+        frame.kind = LineFrame::Kind::CrcError;
+        logFrame(frame);
         return;
     }
     if (quality != QLatin1String("ok"))
@@ -137,10 +159,18 @@ void BrokerWatch::takeValue(int address, const QJsonObject &value)
     const QJsonValue scaled = value.value(QLatin1String("v"));
     if (!raw.isDouble() && !scaled.isDouble())
         return;
-    const QDateTime when =
-        QDateTime::fromString(value.value(QLatin1String("ts")).toString(), Qt::ISODateWithMs);
-    lastGood[address] = when.isValid() ? when.toLocalTime() : QDateTime::currentDateTime();
-    values.store(address, raw.isDouble() ? raw.toInt() * 0.1 : scaled.toDouble());
+    lastGood[address] = when;
+    const int tenths = raw.isDouble() ? raw.toInt() : int(std::lround(scaled.toDouble() * 10));
+    values.store(address, raw.isDouble() ? tenths * 0.1 : scaled.toDouble());
+    frame.kind = LineFrame::Kind::Answer;
+    frame.value = tenths;
+    logFrame(frame);
+}
+
+void BrokerWatch::logFrame(const LineFrame &frame)
+{
+    if (isSignalConnected(QMetaMethod::fromSignal(&BrokerWatch::frameLogged)))
+        emit frameLogged(frame);
 }
 
 // The service counts from its own start: counts lower than those held mean

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BrokerClient.h"
+#include "LineFrame.h"
 #include "LineTransportSettings.h"
 #include "ModbusFrame.h"
 
@@ -71,6 +72,10 @@ public:
 signals:
     void happened(const WatchEvent &event);
     void onlineChanged(bool online);
+    // Each poll the service published, as what came back on its line: the
+    // answer with the register value, an exception with its code, a bad
+    // frame, or no answer; at the poll's time. The bytes are not published.
+    void frameLogged(const LineFrame &frame);
 
 private:
     void onConnected();
@@ -79,6 +84,7 @@ private:
     void takeState(const QJsonObject &state);
     void takeValue(int address, const QJsonObject &value);
     void takeStats(const QJsonObject &stats);
+    void logFrame(const LineFrame &frame);
     void setLineState(std::optional<bool> state);
     void report(WatchEvent::What what);
 

@@ -9,6 +9,8 @@
 #include "MeterSimProcess.h"
 #include "MosquittoProcess.h"
 #include "PvSvPanel.h"
+#include "TrafficLog.h"
+#include "TrafficMonitorWindow.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -107,13 +109,14 @@ private slots:
         QTest::addColumn<QString>("connected");
         QTest::addColumn<QString>("refusal");
         QTest::addColumn<QString>("caption");
+        QTest::addColumn<QStringList>("meanings");
         QTest::newRow("Chinese") << 0 << "已连接消息服务器 %1，监视线路 %2。"
                                  << "该线路通过消息服务器监视，不能在本机读写仪表或更改地址范围。"
-                                 << "错误";
+                                 << "错误" << QStringList{"回答 12.3", "错误：3# 无回答"};
         QTest::newRow("English") << 1 << "Connected to the broker %1, watching line %2."
                                  << "This line is watched through the broker: meters cannot be read, written "
                                     "or re-addressed from here."
-                                 << "Error";
+                                 << "Error" << QStringList{"answer 12.3", "error: no answer from meter 3"};
     }
     void watching_from_the_start()
     {
@@ -121,6 +124,7 @@ private slots:
         QFETCH(QString, connected);
         QFETCH(QString, refusal);
         QFETCH(QString, caption);
+        QFETCH(QStringList, meanings);
         QuietTerminal terminal;
         FrameFixture fixture;
         fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(lang));
@@ -136,6 +140,18 @@ private slots:
         panelsShowTheMeters(frame);
         // The stats come every 10 s.
         QTRY_VERIFY_WITH_TIMEOUT(frame->line().liveValues().health(1).answers > 0, kDeadlineMs);
+        // The traffic monitor tells each poll the broker carries.
+        frame->onCommand(CommandId::TrafficMonitor);
+        TrafficLog &traffic = frame->trafficMonitor()->log();
+        const auto told = [&traffic](const QString &meaning) {
+            for (int row = 0; row < traffic.rowCount(); ++row)
+                if (traffic.index(row, TrafficLog::Meaning).data().toString() == meaning)
+                    return true;
+            return false;
+        };
+        for (const QString &meaning : meanings)
+            QTRY_VERIFY2_WITH_TIMEOUT(told(meaning), qPrintable(meaning), kDeadlineMs);
+        frame->trafficMonitor()->close();
 
         // Read all, and the wizard's address range: told, and nothing more.
         const QByteArray settingsBefore = fixture.settingsBytes();

@@ -700,6 +700,8 @@ private slots:
         QCOMPARE(outcomes[0].raw, qint16(-7));
         QCOMPARE(outcomes[0].time, rig->host.clock);
         QCOMPARE(outcomes[1].quality, Quality::Exception);
+        QCOMPARE(outcomes[1].exceptionCode, 2);
+        QCOMPARE(outcomes[1].raw, qint16(0));
         QCOMPARE(outcomes[2].address, 3);
         QCOMPARE(outcomes[2].quality, Quality::BadFrame);
         QCOMPARE(outcomes[3].address, 4);

@@ -12,6 +12,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdlib>
+#include <map>
 #include <memory>
 
 namespace {
@@ -313,21 +315,23 @@ private slots:
             QCOMPARE(onlineChanged.last().first().toBool(), true);
     }
 
-    // The whole way: the line service polls meters 1..3 of the simulator,
-    // of which 3 is missing, and the watch shows the line as it goes, across
-    // a broker that dies and comes back, until the service stops.
+    // The whole way: the line service polls meters 1..4 of the simulator,
+    // of which 3 is missing and 4 answers with exceptions, and the watch
+    // shows the line as it goes, polls included, across a broker that dies
+    // and comes back, until the service stops.
     void follows_the_line_service()
     {
         QTemporaryDir dir;
         MeterSimProcess sim;
-        QVERIFY2(sim.start({"--addresses", "1-2", "--value", "1=123", "--value", "2=-45"}),
+        QVERIFY2(sim.start({"--addresses", "1-4", "--silent", "3", "--refuse", "4", "--value", "1=123",
+                            "--value", "2=-45"}),
                  qPrintable(sim.errorText()));
         QFile config(dir.filePath(QStringLiteral("plant.ini")));
         QVERIFY(config.open(QIODevice::WriteOnly));
         config.write(
             "[Broker]\nhost=127.0.0.1\nport=" + QByteArray::number(broker->port()) +
             "\nsite=plant\nkeepalive=5\n[Line north]\ntransport=serial\ndevice=" + sim.devicePath().toUtf8() +
-            "\nbaud=9600\nparity=N\ndatabits=8\nstopbits=2\nfirst=1\nlast=3\nmetertype=5\ncycle=fast\n"
+            "\nbaud=9600\nparity=N\ndatabits=8\nstopbits=2\nfirst=1\nlast=4\nmetertype=5\ncycle=fast\n"
             "history=" +
             dir.filePath(QStringLiteral("north.db")).toUtf8() + "\n");
         config.close();
@@ -335,6 +339,9 @@ private slots:
         WatchedLine line;
         QVERIFY(line.start(broker->port(), QStringLiteral("north")));
         QSignalSpy marked(&line.values, &LiveValueTable::markedNotAnswering);
+        std::map<int, LineFrame> lastFrame;
+        QObject::connect(&line.watch, &BrokerWatch::frameLogged, &line.watch,
+                         [&lastFrame](const LineFrame &frame) { lastFrame[frame.address] = frame; });
         QProcess service;
         service.setProcessChannelMode(QProcess::ForwardedChannels);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -350,6 +357,14 @@ private slots:
         QCOMPARE(values.value(1), 123 * 0.1);
         QCOMPARE(values.value(2), -45 * 0.1);
         QVERIFY(!values.answering(3));
+        QTRY_VERIFY_WITH_TIMEOUT(lastFrame.size() == 4, kDeadlineMs);
+        QCOMPARE(lastFrame[1].kind, LineFrame::Kind::Answer);
+        QCOMPARE(lastFrame[1].reg, 200);
+        QCOMPARE(lastFrame[2].value, -45);
+        QVERIFY(std::abs(lastFrame[2].time.secsTo(QDateTime::currentDateTime())) < 60);
+        QCOMPARE(lastFrame[3].kind, LineFrame::Kind::NoAnswer);
+        QCOMPARE(lastFrame[4].kind, LineFrame::Kind::Exception);
+        QCOMPARE(lastFrame[4].value, 4);
         // The stats come every 10 s.
         QTRY_VERIFY_WITH_TIMEOUT(values.health(1).answers > 0 && values.health(3).missing > 0, kDeadlineMs);
         QVERIFY(values.health(1).lastResponseMs >= 0);
