@@ -31,7 +31,6 @@ MeterLine::MeterLine(PortNames portNames, const MeterConfiguration &meterConfigu
     connect(&meters, &MeterConfiguration::changed, this, &MeterLine::followConfiguration);
 
     connect(&scheduler, &TransactionScheduler::happened, this, &MeterLine::happened);
-    connect(&scheduler, &TransactionScheduler::pollJudged, this, &MeterLine::pollJudged);
     connect(&scheduler, &TransactionScheduler::progressStarted, this, &MeterLine::progressStarted);
     connect(&scheduler, &TransactionScheduler::progressMoved, this, &MeterLine::progressMoved);
     connect(&scheduler, &TransactionScheduler::progressEnded, this, &MeterLine::progressEnded);
@@ -237,6 +236,10 @@ void MeterLine::connectNotify(const QMetaMethod &signal)
 {
     if (signal == QMetaMethod::fromSignal(&MeterLine::frameLogged))
         followFrames(true);
+    // The scheduler judges each poll for a receiver only: without one the
+    // poll path takes no time stamp for it.
+    if (signal == QMetaMethod::fromSignal(&MeterLine::pollJudged) && !pollsFollowed)
+        pollsFollowed = connect(&scheduler, &TransactionScheduler::pollJudged, this, &MeterLine::pollJudged);
 }
 
 // Qt calls this with the line's connection lock held, where asking for the

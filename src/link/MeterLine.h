@@ -178,6 +178,7 @@ private:
     // register of the last request (a read answer does not carry it) and the
     // answer heard, until the scheduler has judged it.
     QList<QMetaObject::Connection> frameSources;
+    QMetaObject::Connection pollsFollowed; // the scheduler's judged polls, once someone wants them
     int askedRegister = -1;
     QByteArray heardAnswer;
     QDateTime heardAt;
