@@ -90,6 +90,10 @@ BrokerFailure BrokerClient::Session::configure(const BrokerSettings &settings, c
     // Our own thread runs the loop, so libmosquitto must lock as it does for
     // mosquitto_loop_start(), and queue what other threads send.
     mosquitto_threaded_set(handle, true);
+    // Live values go out as they come: without this a small message waits
+    // behind an unacknowledged larger one (a history batch) for the peer's
+    // delayed acknowledgement, tens of milliseconds.
+    mosquitto_int_option(handle, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(handle, &Session::onConnect);
     mosquitto_disconnect_callback_set(handle, &Session::onDisconnect);
     mosquitto_publish_callback_set(handle, &Session::onPublish);

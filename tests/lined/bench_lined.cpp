@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <map>
 
@@ -142,17 +143,17 @@ int main(int argc, char *argv[])
     const qint64 pid = service.processId();
 
     // Settle, then measure.
-    QTest::qWait(3000);
+    BenchTools::runEventLoopFor(3000);
     const auto answersBefore = answersOf(log);
     qsizetype before = 0;
     for (const auto &[address, list] : answersBefore)
         before += list.size();
     const qint64 cpuBefore = processCpuUsec(pid);
-    QTest::qWait(seconds * 1000);
+    BenchTools::runEventLoopFor(seconds * 1000);
     const qint64 cpuUsed = processCpuUsec(pid) - cpuBefore;
     const QByteArray rss = statusField(pid, "VmRSS");
     const QByteArray hwm = statusField(pid, "VmHWM");
-    QTest::qWait(500);
+    BenchTools::runEventLoopFor(500);
     service.terminate();
     service.waitForFinished();
 
@@ -160,7 +161,8 @@ int main(int argc, char *argv[])
     qsizetype after = 0;
     for (const auto &[address, list] : answers)
         after += list.size();
-    const qint64 wireUsec = qint64(kTransactionCharacters * kCharacterUsec);
+    // The simulator holds the answer for the wire time in whole milliseconds.
+    const qint64 wireUsec = std::llround(kTransactionCharacters * kCharacterUsec / 1000) * 1000;
     QList<qint64> latencies;
     int mismatched = 0;
     for (const auto &[address, got] : arrivals) {

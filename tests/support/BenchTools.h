@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QList>
 #include <QObject>
@@ -37,6 +38,16 @@ private:
     QElapsedTimer clock;
     qint64 last = 0;
 };
+
+// Runs the event loop for `ms`. Unlike QTest::qWait, which sleeps up to
+// 10 ms between rounds of events, the loop wakes at once for each event, so
+// what it times is not held back by the wait itself.
+inline void runEventLoopFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 // User and system CPU time of this process.
 inline qint64 cpuMicroseconds()
