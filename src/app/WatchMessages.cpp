@@ -23,6 +23,12 @@ QString text(const WatchEvent &event, int language)
     case What::LineOnline:
         message = kWatchLineOnline.text(language).arg(event.line);
         break;
+    case What::Refused:
+        // 4: a wrong user name or password, 5: not authorised.
+        message = event.refusal == 4 || event.refusal == 5
+                      ? kWatchNotAuthorised.text(language).arg(event.broker)
+                      : kWatchBrokerRefused.text(language).arg(event.broker).arg(event.refusal);
+        break;
     }
     return LineMessages::stamped(event.time, message);
 }

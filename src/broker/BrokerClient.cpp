@@ -2,6 +2,8 @@
 
 #include "BrokerSession.h"
 
+#include <mosquitto.h>
+
 #include <algorithm>
 
 namespace {
@@ -63,6 +65,11 @@ bool BrokerClient::publish(const QString &topic, const QByteArray &payload, int 
     if (messageId)
         *messageId = id;
     return true;
+}
+
+QString BrokerClient::refusalText(int code)
+{
+    return QString::fromUtf8(mosquitto_connack_string(code));
 }
 
 bool BrokerClient::subscribe(const QString &topic, int qos)

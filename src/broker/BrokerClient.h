@@ -91,11 +91,18 @@ public:
     // for a malformed topic filter or QoS.
     bool subscribe(const QString &topic, int qos);
 
+    // libmosquitto's English words for a refusal code, for a log.
+    static QString refusalText(int code);
+
 signals:
     void connected();
     // The connection was lost: once per loss, however many attempts to
     // reconnect fail after it.
     void disconnected();
+    // The broker refused the connection (its CONNACK code: 4 a wrong user
+    // name or password, 5 not authorised, ...). Told once until the code
+    // changes or a connection is accepted; the client keeps trying.
+    void refused(int code);
     // The broker acknowledged the QoS 1 or 2 message with this id (PUBACK,
     // or PUBCOMP for QoS 2).
     void acknowledged(int messageId);

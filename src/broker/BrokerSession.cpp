@@ -261,10 +261,15 @@ void BrokerClient::Session::onConnect(mosquitto *, void *self, int result)
 {
     auto *session = static_cast<Session *>(self);
     // A refused connection (CONNACK with a reason) ends in onDisconnect()
-    // like any failed attempt.
-    if (result != 0)
+    // like any failed attempt, and is tried again; the reason is told once,
+    // not at every attempt.
+    if (result != 0) {
+        if (std::exchange(session->lastRefusal, result) != result)
+            session->post([result](BrokerClient *client) { emit client->refused(result); });
         return;
+    }
     session->failedAttempts = 0;
+    session->lastRefusal = 0;
     {
         std::lock_guard lock(session->mutex);
         session->linkUp = true;

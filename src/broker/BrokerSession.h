@@ -65,6 +65,7 @@ private:
     int keepAliveS = 0;
     std::thread thread;
     int failedAttempts = 0; // since the last accepted connection; network thread only
+    int lastRefusal = 0;    // the broker's last refusal since then; network thread only
 
     std::mutex mutex; // guards what follows
     std::condition_variable wake;

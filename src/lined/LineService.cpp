@@ -105,6 +105,11 @@ LineService::LineService(const ServiceConfig &serviceConfig, const ServiceConfig
         sentUpTo = -1;
         historyInFlight.clear();
     });
+    connect(&broker, &BrokerClient::refused, this, [this](int code) {
+        log(QStringLiteral("the broker refused the connection (%1): %2; trying again")
+                .arg(code)
+                .arg(BrokerClient::refusalText(code)));
+    });
     connect(&broker, &BrokerClient::acknowledged, this, [this](int messageId) {
         if (stopping && messageId == offlineMessage)
             finishStop();

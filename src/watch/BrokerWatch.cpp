@@ -62,6 +62,8 @@ bool BrokerWatch::start(const LineTransportSettings &settings)
     client = std::make_unique<BrokerClient>();
     connect(client.get(), &BrokerClient::connected, this, &BrokerWatch::onConnected);
     connect(client.get(), &BrokerClient::disconnected, this, &BrokerWatch::onDisconnected);
+    connect(client.get(), &BrokerClient::refused, this,
+            [this](int code) { report(WatchEvent::What::Refused, code); });
     connect(client.get(), &BrokerClient::messageReceived, this,
             [this](const QString &topic, const QByteArray &payload, bool) { onMessage(topic, payload); });
     client->subscribe(topic(kStateTopic), 1);
@@ -224,7 +226,7 @@ void BrokerWatch::setLineState(std::optional<bool> state)
         emit onlineChanged(online());
 }
 
-void BrokerWatch::report(WatchEvent::What what)
+void BrokerWatch::report(WatchEvent::What what, int refusal)
 {
-    emit happened({what, watched.target(), watched.lineName, QDateTime::currentDateTime()});
+    emit happened({what, watched.target(), watched.lineName, QDateTime::currentDateTime(), refusal});
 }

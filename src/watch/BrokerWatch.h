@@ -24,12 +24,16 @@ struct WatchEvent {
         BrokerLost,  // the broker connection broke; it is being made again
         LineOffline, // the line's service says the line is offline, or its last will does
         LineOnline,  // the line is online again after it was offline
+        Refused,     // the broker refused the connection; it is tried again
     };
     What what = What::Connected;
     QString broker; // host:port of the broker
     QString line;   // the line's name
     QDateTime time;
+    int refusal = 0; // Refused: the broker's CONNACK code
 };
+
+Q_DECLARE_METATYPE(WatchEvent)
 
 // Watches a line that the line service polls elsewhere and publishes under
 // quorvane/v1/<site>/<line>/, and stores what it publishes into a
@@ -86,7 +90,7 @@ private:
     void takeStats(const QJsonObject &stats);
     void logFrame(const LineFrame &frame);
     void setLineState(std::optional<bool> state);
-    void report(WatchEvent::What what);
+    void report(WatchEvent::What what, int refusal = 0);
 
     LiveValueTable &values;
     // One client per watch: a client keeps its subscriptions for good.

@@ -273,6 +273,29 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(idsOf(acknowledged).contains(messageId), kTimeoutMs);
     }
 
+    // A broker that wants a user refuses every attempt: told once with its
+    // code, not at each attempt, and tried again until it lets the client in.
+    void refusalIsToldOnceAndTriedAgain()
+    {
+        MosquittoProcess broker;
+        broker.setAnonymous(false);
+        QVERIFY2(broker.start(), qPrintable(broker.errorText()));
+        BrokerClient client;
+        QSignalSpy connected(&client, &BrokerClient::connected);
+        QSignalSpy refused(&client, &BrokerClient::refused);
+        QVERIFY(client.start(settingsFor(broker.port())));
+        QTRY_VERIFY_WITH_TIMEOUT(broker.output().count("not authorised") >= 2, kTimeoutMs);
+        QCOMPARE(refused.count(), 1);
+        QCOMPARE(refused.first().first().toInt(), 5);
+        QVERIFY(!BrokerClient::refusalText(5).isEmpty());
+        QCOMPARE(connected.count(), 0);
+
+        broker.setAnonymous(true);
+        QVERIFY2(broker.restart(), qPrintable(broker.errorText()));
+        QVERIFY(waitConnected(client));
+        QCOMPARE(refused.count(), 1);
+    }
+
     void absentBrokerIsWaitedForWithoutBlockingOrSpinning()
     {
         const quint16 port = MosquittoProcess::freePort();

@@ -11,11 +11,18 @@ class MosquittoProcess : public ListeningPeer {
 public:
     explicit MosquittoProcess(QObject *parent = nullptr);
 
-    static QByteArray config(quint16 port);
+    static QByteArray config(quint16 port, bool anonymous = true);
+
+    // Whether clients without a user name may connect (the default); takes
+    // effect at the next start().
+    void setAnonymous(bool allowed) { anonymous = allowed; }
 
     // Starts the broker on `port` (0: a free one) and waits up to
     // `timeoutMs` until it accepts connections.
     bool start(quint16 port = 0, int timeoutMs = 30000);
     // Stops it if it runs, and starts it again on the same port.
     bool restart(int timeoutMs = 30000);
+
+private:
+    bool anonymous = true;
 };

@@ -315,6 +315,23 @@ private slots:
             QCOMPARE(onlineChanged.last().first().toBool(), true);
     }
 
+    // A broker that wants a user name: the watch says it is refused.
+    void a_refusing_broker_is_told()
+    {
+        MosquittoProcess closed;
+        closed.setAnonymous(false);
+        QVERIFY2(closed.start(), qPrintable(closed.errorText()));
+        LiveValueTable values;
+        BrokerWatch watch(values);
+        QSignalSpy happened(&watch, &BrokerWatch::happened);
+        QVERIFY(watch.start(brokerLine(closed.port(), QStringLiteral("north"))));
+        QTRY_COMPARE_WITH_TIMEOUT(happened.count(), 1, kDeadlineMs);
+        const auto event = happened.first().first().value<WatchEvent>();
+        QCOMPARE(event.what, WatchEvent::What::Refused);
+        QCOMPARE(event.refusal, 5);
+        QVERIFY(!watch.connected());
+    }
+
     // The whole way: the line service polls meters 1..4 of the simulator,
     // of which 3 is missing and 4 answers with exceptions, and the watch
     // shows the line as it goes, polls included, across a broker that dies
