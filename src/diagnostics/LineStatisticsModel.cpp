@@ -1,5 +1,6 @@
 #include "LineStatisticsModel.h"
 
+#include "CsvText.h"
 #include "DiagnosticsTexts.h"
 #include "MeterConfiguration.h"
 
@@ -19,15 +20,6 @@ const QColor kNotAnsweringText(170, 0, 0);
 int faults(const MeterHealth &h)
 {
     return h.missing + h.garbage + h.exceptions;
-}
-
-QString csvField(QString text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    text.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
 } // namespace
