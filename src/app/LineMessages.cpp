@@ -72,6 +72,9 @@ void LineMessages::follow(const MeterLine &line)
 
 void LineMessages::tell(const LineEvent &event)
 {
+    // A single write is the write log's; the run's end is told.
+    if (event.what == LineEvent::What::ParameterWritten)
+        return;
     const int lang = language.index();
     const QString message = text(event, lang);
     if (!needsBox(event.what)) {
@@ -126,6 +129,8 @@ QString LineMessages::text(const LineEvent &event, int lang)
         return aboutParameter(kWriteRefused, event, lang);
     case What::WriteBadEcho:
         return aboutParameter(kWriteBadEcho, event, lang);
+    case What::ParameterWritten:
+        return QString();
     case What::WriteDone:
         return kWriteComplete.text(lang);
     case What::DeviceLost:
@@ -145,6 +150,7 @@ bool LineMessages::needsBox(LineEvent::What what)
     case What::Interrupted:
     case What::Resumed:
     case What::Answered:
+    case What::ParameterWritten:
     case What::DeviceLost:
     case What::ConnectionLost:
     case What::DeviceBack:

@@ -7,6 +7,9 @@
 #include "MessageBoxPrompts.h"
 #include "MeterLine.h"
 #include "HistoryRecorder.h"
+#include "SetStore.h"
+#include "SetsTexts.h"
+#include "WriteLogger.h"
 #include "HistoryTexts.h"
 #include "MeterTypeCatalog.h"
 #include "PortSettings.h"
@@ -61,6 +64,8 @@ QuorvaneApplication::~QuorvaneApplication()
     // values it records.
     frame.reset();
     lineWatch.reset();
+    writeLogger.reset();
+    sets.reset();
     recorder.reset();
     meterLine.reset();
 }
@@ -119,6 +124,16 @@ void QuorvaneApplication::startRecording()
     QObject::connect(recorder.get(), &HistoryRecorder::failed, window, [this, window] {
         window->setStatusText(kHistoryWriteFailed.text(lang.index()).arg(recorder->errorText(lang.index())));
     });
+
+    // Every parameter write the line makes goes into the write log.
+    sets = std::make_unique<SetStore>(DataDirectory::path());
+    if (!sets->isOpen())
+        window->setStatusText(kWriteLogCannotOpen.text(lang.index())
+                                  .arg(QDir::toNativeSeparators(QDir(DataDirectory::path()).filePath(
+                                           QLatin1String(SetStore::FileName))),
+                                       sets->errorText()));
+    writeLogger = std::make_unique<WriteLogger>(*sets);
+    writeLogger->follow(*meterLine);
 }
 
 void QuorvaneApplication::requestExit()

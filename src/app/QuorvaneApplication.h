@@ -12,6 +12,8 @@ class HistoryRecorder;
 class MeterLine;
 class MessageBoxPrompts;
 class Prompts;
+class SetStore;
+class WriteLogger;
 
 // The application and the place where the program is put together: it
 // starts in the language of the settings file, builds the line and the main
@@ -67,6 +69,8 @@ private:
     std::unique_ptr<MeterLine> meterLine;
     std::unique_ptr<BrokerWatch> lineWatch; // stores into the line's live values
     std::unique_ptr<HistoryRecorder> recorder;
+    std::unique_ptr<SetStore> sets; // the parameter sets and the write log
+    std::unique_ptr<WriteLogger> writeLogger;
     std::unique_ptr<CMainFrame> frame;
     bool exitRequested = false;
 };

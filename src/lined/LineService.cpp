@@ -248,7 +248,7 @@ void LineService::commitOutbox()
 void LineService::onEvent(const LineEvent &event)
 {
     // Every answer would flood the log; the value topics carry them.
-    if (event.what == LineEvent::What::Answered)
+    if (event.what == LineEvent::What::Answered || event.what == LineEvent::What::ParameterWritten)
         return;
     const QString text = LineMessages::text(event, kLogLanguage);
     log(text, event.address);

@@ -147,6 +147,8 @@ QString eventName(LineEvent::What what)
         return QStringLiteral("write-refused");
     case What::WriteBadEcho:
         return QStringLiteral("write-bad-echo");
+    case What::ParameterWritten:
+        return QStringLiteral("parameter-written");
     case What::WriteDone:
         return QStringLiteral("write-done");
     case What::DeviceLost:

@@ -40,6 +40,9 @@ struct LineEvent {
         // The meter answered the write of parameter `parameter` with
         // something other than its echo.
         WriteBadEcho,
+        // The meter echoed the write of parameter `parameter`: register
+        // value `value` is written. Told for the write log; no message.
+        ParameterWritten,
         // Every write of the run was echoed.
         WriteDone,
         // The serial port's device went away; it is tried every 2 s.

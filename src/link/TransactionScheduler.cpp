@@ -420,12 +420,12 @@ bool TransactionScheduler::handleTransferAnswer(int answeredTimer, const Receive
         return true;
     }
     if (answeredTimer == TimerId::WriteTimer) {
-        if (!isEchoOf(buffer, lastWrite)) {
-            if (isExceptionAnswer(buffer))
-                refuseWrite(LineEvent::What::WriteRefused, buffer[2]);
-            else
-                refuseWrite(LineEvent::What::WriteBadEcho, 0);
-        }
+        if (isEchoOf(buffer, lastWrite))
+            report(aboutWriteEntry(LineEvent::What::ParameterWritten, writeIndex - 1));
+        else if (isExceptionAnswer(buffer))
+            refuseWrite(LineEvent::What::WriteRefused, buffer[2]);
+        else
+            refuseWrite(LineEvent::What::WriteBadEcho, 0);
         return true;
     }
     return false;

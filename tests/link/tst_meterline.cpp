@@ -2,6 +2,8 @@
 #include "LineUnderTest.h"
 #include "WriteLists.h"
 #include "MeterSimProcess.h"
+#include "SetStore.h"
+#include "WriteLogger.h"
 #include "SettingsFile.h"
 
 #include <QCoreApplication>
@@ -300,6 +302,10 @@ private slots:
     void writtenValuesReachTheMeter()
     {
         QVERIFY(startLine({"--addresses", "1-5"}));
+        QTemporaryDir setsHome;
+        SetStore sets(setsHome.path());
+        WriteLogger logger(sets);
+        logger.follow(*rig->line);
         QList<MenuRow> menu = suppliedMenu(kMeterType);
         QVERIFY(readAll(4));
         // Position 0 has one decimal place, position 3 none.
@@ -308,6 +314,18 @@ private slots:
         QVERIFY(rig->line->startWrite(writeList({{0, 123.4}, {3, -7}})));
         QTRY_VERIFY_WITH_TIMEOUT(!rig->recorded.shown.isEmpty(), kDeadlineMs);
         QCOMPARE(rig->recorded.lastText(), QStringLiteral("Write completely!"));
+        // Each write is in the write log, with the value the read found.
+        const QList<WriteRecord> log = sets.writeLog();
+        QCOMPARE(log.size(), 2);
+        QCOMPARE(log[0].address, 4);
+        QCOMPARE(log[0].k, 0);
+        QCOMPARE(log[0].oldRaw, std::optional<qint16>(qint16(menu[0].registerValue)));
+        QCOMPARE(log[0].newRaw, qint16(1234));
+        QCOMPARE(log[0].result, WriteResult::Done);
+        QCOMPARE(log[1].k, 3);
+        QCOMPARE(log[1].oldRaw, std::optional<qint16>(qint16(menu[3].registerValue)));
+        QCOMPARE(log[1].newRaw, qint16(-7));
+        QCOMPARE(log[1].result, WriteResult::Done);
 
         menu[0].registerValue = 1234;
         menu[3].registerValue = -7;
@@ -342,10 +360,19 @@ private slots:
         QFETCH(QString, message);
         QVERIFY(startLine(QStringList{"--addresses", "1-5", "--echo", "--delay", "100"} + meterOptions,
                           nullptr, 300));
+        QTemporaryDir setsHome;
+        SetStore sets(setsHome.path());
+        WriteLogger logger(sets);
+        logger.follow(*rig->line);
         QVERIFY(readAll(2));
         QVERIFY(rig->line->startWrite(writeList({{0, 42.5}})));
         QTRY_VERIFY_WITH_TIMEOUT(!rig->recorded.shown.isEmpty(), kDeadlineMs);
         QCOMPARE(rig->recorded.shown.size(), 1);
+        const QList<WriteRecord> log = sets.writeLog();
+        QCOMPARE(log.size(), 1);
+        QCOMPARE(log[0].newRaw, qint16(425));
+        QCOMPARE(log[0].result, meterOptions.isEmpty() ? WriteResult::Done : WriteResult::Refused);
+        QCOMPARE(log[0].exceptionCode, meterOptions.isEmpty() ? 0 : 4);
         if (message.contains(QLatin1String("%1")))
             message = message.arg(suppliedMenu(kMeterType)[0].caption);
         QCOMPARE(rig->recorded.lastText(), message);
