@@ -63,6 +63,7 @@ LineMessages::LineMessages(const Language &lang, Prompts &shown, QObject *parent
 
 void LineMessages::follow(const MeterLine &line)
 {
+    followed = &line;
     connect(&line, &MeterLine::happened, this, &LineMessages::tell);
     connect(&line, &MeterLine::progressStarted, this, &LineMessages::startProgress);
     connect(&line, &MeterLine::progressMoved, this, &LineMessages::moveProgress);
@@ -72,8 +73,9 @@ void LineMessages::follow(const MeterLine &line)
 
 void LineMessages::tell(const LineEvent &event)
 {
-    // A single write is the write log's; the run's end is told.
-    if (event.what == LineEvent::What::ParameterWritten)
+    // A single write is the write log's; the run's end is told. The runs
+    // of parameter sets and other askers tell their own.
+    if (event.what == LineEvent::What::ParameterWritten || event.requester != 0)
         return;
     const int lang = language.index();
     const QString message = text(event, lang);
@@ -89,16 +91,23 @@ void LineMessages::tell(const LineEvent &event)
 
 void LineMessages::startProgress(LineRun run, int high)
 {
+    // Other askers show their runs' progress themselves.
+    if (followed && followed->runRequester() != 0)
+        return;
     emit progressStarted(progressPrefix(run, language.index()), high);
 }
 
 void LineMessages::moveProgress(LineRun run, int position)
 {
+    if (followed && followed->runRequester() != 0)
+        return;
     emit progressMoved(progressPrefix(run, language.index()), position);
 }
 
 void LineMessages::showParameters(const ParameterReading &reading)
 {
+    if (reading.requester != 0)
+        return;
     emit parametersRead(display(reading, language.index()));
 }
 

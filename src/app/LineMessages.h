@@ -58,4 +58,5 @@ signals:
 private:
     const Language &language;
     Prompts &prompts;
+    const MeterLine *followed = nullptr;
 };

@@ -59,6 +59,9 @@ struct LineEvent {
 
     What what = What::Interrupted;
     QDateTime time;
+    // Who started the read or write run the event belongs to: 0 for the
+    // parameter dialog, another number for whoever asked with it.
+    int requester = 0;
     int address = -1;
     // Position k of the parameter concerned (register 2 × k), -1 for none.
     int parameter = -1;
@@ -95,6 +98,11 @@ struct ParameterReading {
     int address = 0;
     ParameterMenu menu;
     std::array<qint16, MaxParameters> values{};
+    int requester = 0; // who asked for the read (see LineEvent)
+    // The parameters read: positions first..first + count - 1; the whole
+    // menu unless only some were asked for.
+    int first = 0;
+    int count = 0;
 };
 
 Q_DECLARE_METATYPE(LineEvent)

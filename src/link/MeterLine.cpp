@@ -121,6 +121,21 @@ bool MeterLine::startWrite(const ParameterWriteList &list)
     return scheduler.startWrite(list);
 }
 
+bool MeterLine::readParameters(int address, int requester, int first, int count)
+{
+    return scheduler.readParameters(address, meterType(), requester, first, count);
+}
+
+bool MeterLine::startWriteRun(const WriteRun &run, int requester)
+{
+    return scheduler.startWriteRun(run, requester);
+}
+
+int MeterLine::meterType() const
+{
+    return meters.values().metertype;
+}
+
 void MeterLine::onTick(int id)
 {
     // At the end of a write's answer time a lone copy of it is the meter's

@@ -111,6 +111,17 @@ public:
     bool readAllParameters(int address);
     // Writes the list to the meter of the last read; false when refused.
     bool startWrite(const ParameterWriteList &list);
+    // For whoever else reads and writes parameters (parameter sets, the
+    // command-line tool): reads positions first..first + count - 1 of the
+    // configured meter type's menu (count -1: to its end), or writes
+    // register values as they are to the meter read last; the run's events
+    // and reading carry `requester` (not 0).
+    bool readParameters(int address, int requester, int first = 0, int count = -1);
+    bool startWriteRun(const WriteRun &run, int requester);
+    // Ends a running read or write; monitoring resumes.
+    bool cancelRun() { return scheduler.cancelRun(); }
+    int runRequester() const { return scheduler.runRequester(); }
+    int meterType() const;
 
 signals:
     // What happened, for the owner to tell in its own words.

@@ -180,12 +180,12 @@ void TransactionScheduler::readStep()
         abandonRun(LineEvent(LineEvent::What::ReadInterrupted));
         return;
     }
-    if (readIndex >= transfer.parameterCount()) {
+    if (readIndex >= readEnd) {
         finishRead();
         return;
     }
     // The progress runs over 2 × n steps, two per parameter.
-    const int position = 2 * readIndex + 2;
+    const int position = 2 * (readIndex - readFirst) + 2;
     sendRead(nextAddress, (2 * readIndex) & 0xFF, TimerId::ReadAllTimer);
     moveProgress(LineRun::Read, position);
 }
@@ -204,7 +204,10 @@ void TransactionScheduler::finishRead()
     stopLineTimer(TimerId::ReadAllTimer);
     closeProgress();
     writeTarget = static_cast<quint8>(nextAddress & 0xFF);
-    const ParameterReading reading = transfer.reading(writeTarget, parameterValues);
+    ParameterReading reading = transfer.reading(writeTarget, parameterValues);
+    reading.requester = requester;
+    reading.first = readFirst;
+    reading.count = readEnd - readFirst;
     StartTimer(TimerId::PollTimer, samplingPeriod);
     readIndex = 0;
     emit parametersRead(reading);
@@ -438,7 +441,7 @@ void TransactionScheduler::storeAnswer(const ParsedResponse &answer)
         live.store(answer.address, value * 0.1);
         nextAddress = following(answer.address);
         answeredAddress = answer.address;
-    } else if (receiveMode == TimerId::ReadAllTimer && readIndex < transfer.parameterCount()) {
+    } else if (receiveMode == TimerId::ReadAllTimer && readIndex < readEnd) {
         parameterValues[readIndex] = value;
         ++readIndex;
     }
@@ -446,8 +449,14 @@ void TransactionScheduler::storeAnswer(const ParsedResponse &answer)
 
 bool TransactionScheduler::readAllParameters(int address, int meterType)
 {
+    return readParameters(address, meterType, 0);
+}
+
+bool TransactionScheduler::readParameters(int address, int meterType, int asker, int first, int count)
+{
     if (progressShown)
         return false;
+    requester = asker;
     if (!transfer.loadMenu(meterType)) {
         LineEvent refusal(LineEvent::What::NoParameters);
         refusal.address = address;
@@ -455,15 +464,17 @@ bool TransactionScheduler::readAllParameters(int address, int meterType)
         report(std::move(refusal));
         return false;
     }
+    readFirst = std::clamp(first, 0, transfer.parameterCount());
+    readEnd = count < 0 ? transfer.parameterCount() : std::clamp(readFirst + count, readFirst, transfer.parameterCount());
     parameterValues.fill(0);
     stopLineTimer(TimerId::PollTimer);
     stopLineTimer(TimerId::ProbeTimer);
     stopLineTimer(TimerId::WriteTimer);
-    readIndex = 0;
+    readIndex = readFirst;
     awaitingAnswer = 0;
     nextAddress = address;
     StartTimer(TimerId::ReadAllTimer, kReadAllPeriod);
-    openProgress(LineRun::Read, 2 * transfer.parameterCount());
+    openProgress(LineRun::Read, 2 * (readEnd - readFirst));
     return true;
 }
 
@@ -471,6 +482,7 @@ bool TransactionScheduler::startWrite(const ParameterWriteList &list)
 {
     if (progressShown)
         return false;
+    requester = 0;
     LineEvent refusal;
     const std::optional<WriteRun> run = transfer.PrepareWriteList(list, refusal);
     if (!run) {
@@ -478,8 +490,22 @@ bool TransactionScheduler::startWrite(const ParameterWriteList &list)
         report(std::move(refusal));
         return false;
     }
-    writeList = *run;
-    writeCount = run->count;
+    return startWriteRun(*run, 0);
+}
+
+bool TransactionScheduler::startWriteRun(const WriteRun &run, int asker)
+{
+    if (progressShown)
+        return false;
+    requester = asker;
+    if (run.count <= 0) {
+        LineEvent nothing(LineEvent::What::NothingToWrite);
+        nothing.address = writeTarget;
+        report(std::move(nothing));
+        return false;
+    }
+    writeList = run;
+    writeCount = run.count;
     writeIndex = 0;
     writeFirstStep = 1;
     // One activity at a time: a probe must not mix its requests into the run.
@@ -515,7 +541,31 @@ void TransactionScheduler::sendRead(int address, int reg, int timerId)
 void TransactionScheduler::report(LineEvent event)
 {
     event.time = host.now();
+    using What = LineEvent::What;
+    switch (event.what) {
+    case What::Interrupted:
+    case What::Resumed:
+    case What::Answered:
+    case What::DeviceLost:
+    case What::ConnectionLost:
+    case What::DeviceBack:
+        break;
+    default:
+        event.requester = requester;
+    }
     emit happened(event);
+}
+
+bool TransactionScheduler::cancelRun()
+{
+    if (!progressShown)
+        return false;
+    stopLineTimer(TimerId::ReadAllTimer);
+    endWriteRun();
+    readIndex = 0;
+    // An answer to the request under way is the run's, not a poll's.
+    StartTimer(TimerId::PollTimer, samplingPeriod);
+    return true;
 }
 
 void TransactionScheduler::startLineTimer(int id, int periodMs)

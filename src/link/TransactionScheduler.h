@@ -68,11 +68,22 @@ public:
     // `meterType`. False (nothing starts) while a read or write runs, or when
     // the type has no parameters (reported).
     bool readAllParameters(int address, int meterType);
+    // Reads parameters first..first + count - 1 only (count -1: to the end
+    // of the menu), for `requester`, whose number the run's events and the
+    // reading carry.
+    bool readParameters(int address, int meterType, int requester, int first = 0, int count = -1);
     // From the parameter dialog: checks and scales the list, then stops the
     // poll and starts the write run (timer 4, 400 ms) to the meter of the
     // last read. False, and nothing starts, when a value is refused
     // (reported).
     bool startWrite(const ParameterWriteList &list);
+    // Writes register values as they are, for `requester`, to the meter
+    // read last.
+    bool startWriteRun(const WriteRun &run, int requester);
+    // Ends a running read or write at once, the request under way left to
+    // die, and resumes monitoring; false when none runs.
+    bool cancelRun();
+    int runRequester() const { return requester; }
     // Stops the four line timers and abandons a running read or write (the
     // port is closed or reopened).
     void stopAll();
@@ -146,6 +157,9 @@ private:
     int skipNextAnswer = 0;
     int nextAddress = 0;
     int readIndex = 0;
+    int readEnd = 0;   // the position after the last one a read asks for
+    int readFirst = 0; // the first position it asks for
+    int requester = 0; // of the run under way
     int writeIndex = 0;
     int writeFirstStep = 1;
     int writeCount = 0;
