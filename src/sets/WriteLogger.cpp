@@ -21,6 +21,9 @@ void WriteLogger::take(const ParameterReading &reading)
 
 void WriteLogger::take(const LineEvent &event)
 {
+    // Other askers (parameter set jobs) log their writes with the read-back.
+    if (event.requester != 0)
+        return;
     using What = LineEvent::What;
     WriteRecord record;
     switch (event.what) {

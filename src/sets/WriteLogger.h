@@ -11,7 +11,7 @@
 class MeterLine;
 class SetStore;
 
-// Writes every parameter write a line makes into the write log: a write
+// Writes every parameter write of the parameter dialog into the write log: a write
 // the meter echoed as done, a refusal with its exception code, a write
 // answered with something other than its echo as read back different, and
 // a write left unanswered. The value before is the one the meter's last

@@ -37,6 +37,14 @@ void addOptions(QCommandLineParser &parser)
          QStringLiteral("Meter ADDR's process value stays at TENTHS (signed) instead of following its curve; "
                         "may be given for several meters."),
          QStringLiteral("ADDR=TENTHS")},
+        {QStringLiteral("param"),
+         QStringLiteral("Meter ADDR's parameter K starts at VALUE (the register, signed) instead of its default; "
+                        "may be given several times."),
+         QStringLiteral("ADDR:K=VALUE")},
+        {QStringLiteral("silent-after"),
+         QStringLiteral("Meter ADDR answers N requests and then none, like a meter whose cable comes loose; "
+                        "may be given for several meters."),
+         QStringLiteral("ADDR=N")},
         {QStringLiteral("link"),
          QStringLiteral("Make PATH a symbolic link to the device while running, like the fixed name of "
                         "an adapter that is plugged in."),
@@ -98,6 +106,31 @@ bool readAddresses(const QCommandLineParser &parser, SimOptions &options)
 }
 
 // Each "ADDR=TENTHS" of --value.
+// Each "ADDR:K=VALUE" of --param and "ADDR=N" of --silent-after.
+bool readParameterOptions(const QCommandLineParser &parser, SimOptions &options)
+{
+    for (const QString &preset : parser.values(QStringLiteral("param"))) {
+        const QStringList sides = preset.split(QLatin1Char('='));
+        const QStringList where = sides.value(0).split(QLatin1Char(':'));
+        int address = 0;
+        int k = 0;
+        int value = 0;
+        if (sides.size() != 2 || where.size() != 2 || !toInt(where[0], 0, 255, &address) ||
+            !toInt(where[1], 0, 49, &k) || !toInt(sides[1], -32768, 65535, &value))
+            return false;
+        options.presetParameters[address].insert(k, std::int16_t(std::uint16_t(value)));
+    }
+    for (const QString &pair : parser.values(QStringLiteral("silent-after"))) {
+        const QStringList parts = pair.split(QLatin1Char('='));
+        int address = 0;
+        int count = 0;
+        if (parts.size() != 2 || !toInt(parts[0], 0, 255, &address) || !toInt(parts[1], 0, 1 << 30, &count))
+            return false;
+        options.silentAfter.insert(address, count);
+    }
+    return true;
+}
+
 bool readFixedValues(const QCommandLineParser &parser, SimOptions &options)
 {
     for (const QString &pair : parser.values(QStringLiteral("value"))) {
@@ -127,7 +160,8 @@ std::optional<SimOptions> SimOptions::parse(const QStringList &arguments, QStrin
         return std::nullopt;
     }
     SimOptions options;
-    if (!readLine(parser, options) || !readAddresses(parser, options) || !readFixedValues(parser, options)) {
+    if (!readLine(parser, options) || !readAddresses(parser, options) || !readFixedValues(parser, options) ||
+        !readParameterOptions(parser, options)) {
         *error = QStringLiteral("invalid option value; see --help");
         return std::nullopt;
     }

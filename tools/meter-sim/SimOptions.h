@@ -18,6 +18,10 @@ struct SimOptions {
     QSet<int> readOnly;
     // Process values that stay put, in tenths, by meter address.
     QHash<int, std::int16_t> fixedValues;
+    // Parameters that start at other values: meter address -> (k -> value).
+    QHash<int, QHash<int, std::int16_t>> presetParameters;
+    // Meters that fall silent after answering this many requests.
+    QHash<int, int> silentAfter;
     int baud = 9600;
     int dataBits = 8;
     char parity = 'N';

@@ -45,6 +45,22 @@ void SimulatedMeters::setParameterDefaults(const Parameters &values)
     parameters.fill(values);
 }
 
+void SimulatedMeters::setParameter(int address, int k, std::int16_t value)
+{
+    parameters[std::size_t(address & 0xFF)][std::size_t(k)] = value;
+}
+
+bool SimulatedMeters::takeAnswer(int address)
+{
+    const auto left = answersLeft.find(address);
+    if (left == answersLeft.end())
+        return true;
+    if (*left == 0)
+        return false;
+    --*left;
+    return true;
+}
+
 std::int16_t SimulatedMeters::parameter(int address, int k) const
 {
     return parameters[std::size_t(address & 0xFF)][std::size_t(k)];
@@ -70,7 +86,7 @@ QByteArray SimulatedMeters::answer(const QByteArray &request, double seconds)
     const int function = std::uint8_t(request[1]);
     const int reg = (std::uint8_t(request[2]) << 8) | std::uint8_t(request[3]);
     const int value = (std::uint8_t(request[4]) << 8) | std::uint8_t(request[5]);
-    if (!answers(address))
+    if (!answers(address) || !takeAnswer(address))
         return {};
     QByteArray frame;
     if (refusing.contains(address) || (function == Modbus::WriteSingle && readOnly.contains(address)))

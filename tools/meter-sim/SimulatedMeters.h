@@ -37,6 +37,9 @@ public:
     void setFixedValues(const QHash<int, std::int16_t> &tenths) { fixedValues = tenths; }
     // The values every meter's parameters start from.
     void setParameterDefaults(const Parameters &values);
+    void setParameter(int address, int k, std::int16_t value);
+    // Meters that answer this many requests, then none.
+    void setSilentAfter(const QHash<int, int> &counts) { answersLeft = counts; }
     std::int16_t parameter(int address, int k) const;
 
     // Process value of meter `address`, in tenths, `seconds` after the start.
@@ -54,6 +57,8 @@ public:
 
 private:
     bool answers(int address) const;
+    // Counts down a meter's answers left; false once it has fallen silent.
+    bool takeAnswer(int address);
     QByteArray readAnswer(int address, int reg, int quantity, double seconds) const;
     QByteArray writeAnswer(const QByteArray &request, int address, int reg, int value);
     static QByteArray exception(int address, int function, int code);
@@ -65,6 +70,7 @@ private:
     QSet<int> refusing;
     QSet<int> readOnly;
     QHash<int, std::int16_t> fixedValues;
+    QHash<int, int> answersLeft;
     // Parameters by address byte, so that any address 0..255 can be served.
     std::array<Parameters, 256> parameters{};
 };

@@ -144,7 +144,11 @@ int main(int argc, char *argv[])
     meters.setRefusing(options->refusing);
     meters.setReadOnly(options->readOnly);
     meters.setFixedValues(options->fixedValues);
+    meters.setSilentAfter(options->silentAfter);
     loadParameters(meters, *options);
+    for (auto meter = options->presetParameters.cbegin(); meter != options->presetParameters.cend(); ++meter)
+        for (auto k = meter->cbegin(); k != meter->cend(); ++k)
+            meters.setParameter(meter.key(), k.key(), k.value());
 
     std::FILE *log = stderr;
     if (!options->logFile.isEmpty() && !(log = std::fopen(qPrintable(options->logFile), "w"))) {
