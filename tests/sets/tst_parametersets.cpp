@@ -1,6 +1,7 @@
 // Parameter sets: what a read becomes, the JSON and CSV files (and the files
 // refused on import), the store in qlvmsets.db and the write log.
 #include "SetFile.h"
+#include "SetMessages.h"
 #include "SetStore.h"
 
 #include <QDir>
@@ -163,6 +164,35 @@ private slots:
         QCOMPARE(int(error.what), what);
         if (!detail.isEmpty())
             QCOMPARE(error.detail, detail);
+    }
+
+    // What the operator reads of a refused file and of a job's end.
+    void messagesNameWhatIsWrong_data()
+    {
+        QTest::addColumn<int>("lang");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("Chinese") << 0 << QString("m3.json 中参数 2 = 65536 超出 16 位寄存器范围，未导入任何内容。")
+                                 << QString("3# 仪表参数 k=1 \"上限\" 回读不符：写入 -100，读回 -125，已停止。已写入 4 个参数。");
+        QTest::newRow("English") << 1 << QString("m3.json: parameter 2 = 65536 does not fit a 16-bit register. "
+                                                 "Nothing was imported.")
+                                 << QString("Meter 3, parameter k=1 \"High limit\" reads back differently: "
+                                            "written -100, read -125. Stopped; 4 parameters were written.");
+    }
+    void messagesNameWhatIsWrong()
+    {
+        QFETCH(int, lang);
+        QFETCH(QString, refusal);
+        QFETCH(QString, outcome);
+        SetFile::ImportError error;
+        QVERIFY(!SetFile::fromJson(tampered([](QJsonObject &o) { changeParameter(o, 2, "raw", 65536); }), menus,
+                                   error));
+        QCOMPARE(SetMessages::importText(error, QStringLiteral("m3.json"), lang), refusal);
+        JobOutcome end = JobOutcome::of(JobOutcome::End::ReadBackDifferent, 3, 1);
+        end.written = -100;
+        end.read = -125;
+        end.writes = 4;
+        QCOMPARE(SetMessages::outcomeText(end, setOfMeter(3, {3, -125, 9600, 50}, kTaken), lang), outcome);
     }
 
     // The spreadsheet's rows: one a parameter, quoted where a caption holds
