@@ -2,51 +2,28 @@
 
 #include "AppTexts.h"
 #include "BrokerWatch.h"
+#include "CatalogueMenus.h"
 #include "CQuorvaneView.h"
 #include "DataDirectory.h"
+#include "HistoryRecorder.h"
+#include "HistoryTexts.h"
 #include "MessageBoxPrompts.h"
 #include "MeterLine.h"
-#include "HistoryRecorder.h"
-#include "SetStore.h"
-#include "SetsTexts.h"
-#include "WriteLogger.h"
-#include "HistoryTexts.h"
 #include "MeterTypeCatalog.h"
 #include "PortSettings.h"
-#include "SettingsKeys.h"
 #include "Prompts.h"
+#include "SetsTexts.h"
+#include "SetStore.h"
 #include "SettingsFile.h"
+#include "SettingsKeys.h"
 #include "SettingsWriteReport.h"
 #include "Texts.h"
+#include "WriteLogger.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 
-namespace {
-
-// The catalogue's menu of a meter type as the line takes it. The catalogue
-// is read afresh for each read of all parameters, and let go at once.
-ParameterMenuSource catalogueMenus(Prompts &prompts, const Language &language)
-{
-    static_assert(kMaxMenuEntries == MaxParameters);
-    return [&prompts, &language](int meterType) -> std::optional<ParameterMenu> {
-        const MeterTypeCatalog catalogue(prompts, DataDirectory::path(), language.index());
-        const std::optional<ParameterMenuRows> rows = catalogue.menu(meterType);
-        if (!rows)
-            return std::nullopt;
-        ParameterMenu menu;
-        menu.count = rows->count;
-        for (int k = 0; k < MaxParameters; ++k) {
-            menu.captionC[k] = rows->entries[k].captionC;
-            menu.captionE[k] = rows->entries[k].captionE;
-            menu.oneDecimal[k] = rows->entries[k].oneDecimal();
-        }
-        return menu;
-    };
-}
-
-} // namespace
 
 QuorvaneApplication::QuorvaneApplication(FrameSeams frameSeams)
     : seams(std::move(frameSeams)), prompts(seams.prompts)
