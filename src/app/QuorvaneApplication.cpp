@@ -9,7 +9,6 @@
 #include "HistoryTexts.h"
 #include "MessageBoxPrompts.h"
 #include "MeterLine.h"
-#include "MeterTypeCatalog.h"
 #include "PortSettings.h"
 #include "Prompts.h"
 #include "SetsTexts.h"
