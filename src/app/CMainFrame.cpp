@@ -3,6 +3,7 @@
 #include "AboutDialog.h"
 #include "AppTexts.h"
 #include "BrokerWatch.h"
+#include "CatalogueMenus.h"
 #include "CQuorvaneView.h"
 #include "CommDialog.h"
 #include "CommandIds.h"
@@ -19,7 +20,9 @@
 #include "LineMessages.h"
 #include "MeterLine.h"
 #include "MeterRegister.h"
+#include "MeterTypeCatalog.h"
 #include "ParameterDialog.h"
+#include "ParameterSetsWindow.h"
 #include "ProgressDialog.h"
 #include "SettingsWriteReport.h"
 #include "QuorvaneApplication.h"
@@ -180,7 +183,7 @@ void CMainFrame::onCommand(int id)
         showHistoryChart();
         break;
     case DataBackup:
-        prompter.warning(kNotAvailable.text(language()), kCaptionRegrets.text(language()));
+        showParameterSets();
         break;
     case CommandId::HelpManual:
         help.open(language());
@@ -244,6 +247,32 @@ void CMainFrame::showLineStatistics()
     statisticsWindow->setPositions(
         MeterRegister(prompter, DataDirectory::path(), language()).installPositions());
     bringUp(statisticsWindow);
+}
+
+ParameterSetsWindow *CMainFrame::parameterSets() const
+{
+    return setsWindow;
+}
+
+void CMainFrame::showParameterSets()
+{
+    SetStore *store = application.setStore();
+    if (!store) {
+        prompter.warning(kNotAvailable.text(language()), kCaptionRegrets.text(language()));
+        return;
+    }
+    if (!setsWindow) {
+        auto typeName = [this](int id) {
+            const std::optional<MeterType> type =
+                MeterTypeCatalog(prompter, DataDirectory::path(), language()).type(id);
+            return type ? type->name : QString::number(id);
+        };
+        setsWindow = new ParameterSetsWindow(meterLine, *store, configuration, catalogueMenus(prompter, lang),
+                                             typeName, [this] { return refusedWhileWatching(); }, lang,
+                                             prompter, this);
+    }
+    setsWindow->setPositions(MeterRegister(prompter, DataDirectory::path(), language()).installPositions());
+    bringUp(setsWindow);
 }
 
 void CMainFrame::showTrafficMonitor()

@@ -21,6 +21,7 @@ class LockKeyIndicators;
 class MeterConfiguration;
 class MeterLine;
 class ParameterDialog;
+class ParameterSetsWindow;
 class ProgressDialog;
 struct LineTransportSettings;
 class Prompts;
@@ -86,6 +87,7 @@ public:
     LineStatisticsWindow *lineStatistics() const;
     TrafficMonitorWindow *trafficMonitor() const;
     HistoryChartWindow *historyChart() const;
+    ParameterSetsWindow *parameterSets() const;
 
 private:
     void buildStatusBar();
@@ -106,6 +108,7 @@ private:
     void showLineStatistics();
     void showTrafficMonitor();
     void showHistoryChart();
+    void showParameterSets();
 
     QuorvaneApplication &application;
     MeterLine &meterLine;
@@ -130,4 +133,5 @@ private:
     QPointer<LineStatisticsWindow> statisticsWindow;
     QPointer<TrafficMonitorWindow> trafficWindow;
     QPointer<HistoryChartWindow> historyWindow;
+    QPointer<ParameterSetsWindow> setsWindow;
 };

@@ -55,6 +55,8 @@ public:
     BrokerWatch *watch() const { return lineWatch.get(); }
     // Records the live values into the value history; null before the line.
     HistoryRecorder *history() const { return recorder.get(); }
+    // The parameter sets and the write log; null before the line.
+    SetStore *setStore() const { return sets.get(); }
     // The one language of the program; windows follow its changes.
     Language &language() { return lang; }
 
