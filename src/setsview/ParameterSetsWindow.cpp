@@ -41,6 +41,7 @@ QTableView *newTable(const char *name, QStandardItemModel *model, QWidget *paren
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->verticalHeader()->hide();
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     view->horizontalHeader()->setStretchLastSection(true);
     return view;
 }
@@ -81,7 +82,7 @@ ParameterSetsWindow::ParameterSetsWindow(MeterLine &meterLine, SetStore &setStor
 
     meterRows = new QStandardItemModel(this);
     setRows = new QStandardItemModel(this);
-    compareRows = new QStandardItemModel(this);
+    compareRows = new QStandardItemModel(0, CompareColumns, this);
     logRows = new QStandardItemModel(this);
 
     // Meters and sets.
@@ -150,6 +151,9 @@ ParameterSetsWindow::ParameterSetsWindow(MeterLine &meterLine, SetStore &setStor
     // Comparison.
     auto *comparePage = new QWidget;
     compareView = newTable("compareTable", compareRows, comparePage);
+    // The captions take the room; the marker column stays narrow.
+    compareView->horizontalHeader()->setStretchLastSection(false);
+    compareView->horizontalHeader()->setSectionResizeMode(CompareCaption, QHeaderView::Stretch);
     compareMeter = new QComboBox(comparePage);
     compareMeter->setObjectName(QStringLiteral("compareMeter"));
     compareButton = DiagnosticsParts::namedButton("compareButton", comparePage);
@@ -602,6 +606,8 @@ bool ParameterSetsWindow::compareWith(int address)
     }
     if (startRefused())
         return false;
+    if (const int i = compareMeter->findData(address); i >= 0)
+        compareMeter->setCurrentIndex(i);
     task = Task::Compare;
     compared = *set;
     meterNow.reset();
@@ -619,7 +625,8 @@ bool ParameterSetsWindow::compareWith(int address)
 void ParameterSetsWindow::showComparison()
 {
     const int lang = language.index();
-    compareRows->clear();
+    // Rows only: the columns keep how they are sized.
+    compareRows->removeRows(0, compareRows->rowCount());
     compareRows->setHorizontalHeaderLabels({kSetsColK.text(lang), kSetsColCaption.text(lang),
                                             kSetsColSet.text(lang), kSetsColMeter.text(lang),
                                             kSetsColDiffers.text(lang)});

@@ -4,7 +4,7 @@
 // It writes OUTDIR/panels-5-LANG.png, panels-64-LANG.png, parameters-LANG.png,
 // chart-LANG.png, chart-settings-LANG.png, chart-range-LANG.png, wizard-1-LANG.png,
 // wizard-2-LANG.png, manager-LANG.png, meter-info-LANG.png, statistics-LANG.png,
-// traffic-LANG.png and history-LANG.png (LANG zh or en). A third argument
+// traffic-LANG.png, history-LANG.png and sets-compare-LANG.png (LANG zh or en). A third argument
 // takes one scene only (panels-5, panels-64, chart, register, diagnostics).
 #include "FrameTestSupport.h"
 
@@ -15,6 +15,8 @@
 #include "LineStatisticsWindow.h"
 #include "MeterManager.h"
 #include "MeterSimProcess.h"
+#include "ParameterSetsWindow.h"
+#include "SetStore.h"
 #include "MonitoringPanel.h"
 #include "PvSvPanel.h"
 #include "TrafficMonitorWindow.h"
@@ -155,9 +157,9 @@ void fillHistory(const QString &path)
     store.append(batch);
 }
 
-// The line statistics, the traffic monitor and the history chart of the last
-// day.
-void shootDiagnostics(CMainFrame *frame, const QString &outDir, const QString &suffix)
+// The line statistics, the traffic monitor, the history chart of the last
+// day and the comparison of a parameter set with a meter.
+void shootDiagnostics(CMainFrame *frame, const QString &outDir, const QString &suffix, const QString &home)
 {
     // A few rounds of the line first, so that the counts say something.
     QTest::qWait(6000);
@@ -174,6 +176,23 @@ void shootDiagnostics(CMainFrame *frame, const QString &outDir, const QString &s
     history->chooseRange(HistoryChartWindow::LastDay);
     QTest::qWait(800);
     history->grab().save(QStringLiteral("%1/history-%2.png").arg(outDir, suffix));
+
+    // Meter 1's parameters kept as a set, compared with meter 2, which
+    // differs in two of them.
+    frame->onCommand(CommandId::DataBackup);
+    ParameterSetsWindow *sets = frame->parameterSets();
+    sets->resize(900, 600);
+    const auto settled = [sets] { return QTest::qWaitFor([sets] { return !sets->busy(); }, 60000); };
+    if (!sets->backup({1}) || !settled())
+        return;
+    const QList<ParameterSet> stored = SetStore(home).sets();
+    if (stored.isEmpty())
+        return;
+    sets->selectSet(stored.first().id);
+    if (!sets->compareWith(2) || !settled())
+        return;
+    QTest::qWait(300);
+    sets->grab().save(QStringLiteral("%1/sets-compare-%2.png").arg(outDir, suffix));
 }
 
 bool shoot(const Scene &scene, const QString &outDir, int language)
@@ -214,7 +233,7 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
                        [frame] { frame->onCommand(CommandId::CommConfig); });
         }
         else
-            shootDiagnostics(frame, outDir, suffix);
+            shootDiagnostics(frame, outDir, suffix, fixture.home.path());
         fixture.application.reset();
         sim.stop();
         return true;
@@ -271,7 +290,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("diagnostics"),
          1,
          5,
-         {QStringLiteral("--silent"), QStringLiteral("4"), QStringLiteral("--bad-crc"), QStringLiteral("5")},
+         {QStringLiteral("--silent"), QStringLiteral("4"), QStringLiteral("--bad-crc"), QStringLiteral("5"),
+          QStringLiteral("--param"), QStringLiteral("2:1=250"), QStringLiteral("--param"), QStringLiteral("2:3=12")},
          Scene::Diagnostics},
     };
     for (const Scene &scene : scenes)
