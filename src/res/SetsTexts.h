@@ -103,6 +103,12 @@ inline constexpr BiText kSetsColK{"序号", "k"};
 inline constexpr BiText kSetsColCaption{"参数", "Parameter"};
 inline constexpr BiText kSetsColSet{"参数组中的值", "Value in set"};
 inline constexpr BiText kSetsColMeter{"仪表中的值", "Value in meter"};
+inline constexpr BiText kSetsColOtherSet{"另一参数组中的值", "Value in the other set"};
+// A stored set offered for comparison: %1 its number, %2 its meter, %3 when taken.
+inline constexpr BiText kSetsCompareSetItem{"参数组 %1（%2# 仪表，%3）", "Set %1 (meter %2, %3)"};
+// %1 and %2 the two sets, %3 the count of differences.
+inline constexpr BiText kSetsCompareSets{"参数组 %1 与参数组 %2 比较：%3 处不同。",
+                                         "Set %1 against set %2: %3 differences."};
 inline constexpr BiText kSetsColDiffers{"不同", "Differs"};
 inline constexpr BiText kSetsDiffers{"不同", "differs"};
 inline constexpr BiText kSetsSame{"相同", "same"};

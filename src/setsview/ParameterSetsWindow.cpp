@@ -159,9 +159,16 @@ ParameterSetsWindow::ParameterSetsWindow(MeterLine &meterLine, SetStore &setStor
     compareButton = DiagnosticsParts::namedButton("compareButton", comparePage);
     compareSummary = new QLabel(comparePage);
     compareSummary->setObjectName(QStringLiteral("compareSummary"));
+    // The list holds the meters (their address) and then the stored sets
+    // (their number, negated).
     connect(compareButton, &QPushButton::clicked, this, [this] {
-        if (compareMeter->currentIndex() >= 0)
-            compareWith(compareMeter->currentData().toInt());
+        if (compareMeter->currentIndex() < 0)
+            return;
+        const qint64 choice = compareMeter->currentData().toLongLong();
+        if (choice < 0)
+            compareWithSet(-choice);
+        else
+            compareWith(int(choice));
     });
     auto *compareRow = new QHBoxLayout;
     compareRow->addWidget(compareMeter);
@@ -285,7 +292,10 @@ void ParameterSetsWindow::retranslate()
 void ParameterSetsWindow::setPositions(const std::array<QString, Modbus::MeterCount> &installed)
 {
     positions = installed;
+    const qint64 selected = selectedSet() ? selectedSet()->id : 0;
     fillMeters();
+    fillSets();
+    selectSet(selected);
 }
 
 QList<int> ParameterSetsWindow::configuredMeters() const
@@ -356,10 +366,39 @@ void ParameterSetsWindow::fillSets()
     setRows->setHorizontalHeaderLabels({kSetsColId.text(lang), kSetsColAddress.text(lang),
                                         kSetsColType.text(lang), kSetsColTaken.text(lang),
                                         kSetsColNote.text(lang), kSetsColCount.text(lang)});
-    for (const ParameterSet &set : store.sets())
+    const QVariant compareChoice = compareMeter->currentData();
+    for (int i = compareMeter->count() - 1; i >= 0; --i)
+        if (compareMeter->itemData(i).toLongLong() < 0)
+            compareMeter->removeItem(i);
+    for (const ParameterSet &set : store.sets()) {
+        const QString taken = set.taken.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         setRows->appendRow({cell(QString::number(set.id), set.id), cell(QString::number(set.address)),
-                            cell(set.meterTypeName), cell(set.taken.toUTC().toString(Qt::ISODate)),
-                            cell(set.note), cell(QString::number(set.parameters.size()))});
+                            cell(set.meterTypeName), cell(taken), cell(set.note),
+                            cell(QString::number(set.parameters.size()))});
+        compareMeter->addItem(kSetsCompareSetItem.text(lang).arg(set.id).arg(set.address).arg(taken), -set.id);
+    }
+    if (const int i = compareMeter->findData(compareChoice); compareChoice.isValid() && i >= 0)
+        compareMeter->setCurrentIndex(i);
+}
+
+bool ParameterSetsWindow::compareWithSet(qint64 id)
+{
+    const int lang = language.index();
+    const std::optional<ParameterSet> set = selectedSet();
+    const std::optional<ParameterSet> other = store.set(id);
+    if (!set || !other) {
+        setStatus(kSetsNoSetSelected.text(lang));
+        return false;
+    }
+    if (const int i = compareMeter->findData(-id); i >= 0)
+        compareMeter->setCurrentIndex(i);
+    compared = *set;
+    meterNow = *other;
+    otherIsSet = true;
+    showComparison();
+    tabs->setCurrentIndex(1);
+    setStatus(compareSummary->text());
+    return true;
 }
 
 std::optional<ParameterSet> ParameterSetsWindow::selectedSet() const
@@ -611,6 +650,7 @@ bool ParameterSetsWindow::compareWith(int address)
     task = Task::Compare;
     compared = *set;
     meterNow.reset();
+    otherIsSet = false;
     showComparison();
     cancelButton->setEnabled(true);
     if (!job->read(address, type, typeName(type))) {
@@ -628,7 +668,8 @@ void ParameterSetsWindow::showComparison()
     // Rows only: the columns keep how they are sized.
     compareRows->removeRows(0, compareRows->rowCount());
     compareRows->setHorizontalHeaderLabels({kSetsColK.text(lang), kSetsColCaption.text(lang),
-                                            kSetsColSet.text(lang), kSetsColMeter.text(lang),
+                                            kSetsColSet.text(lang),
+                                            (otherIsSet ? kSetsColOtherSet : kSetsColMeter).text(lang),
                                             kSetsColDiffers.text(lang)});
     differencesFound = 0;
     if (!meterNow) {
@@ -663,8 +704,12 @@ void ParameterSetsWindow::showComparison()
         compareRows->appendRow(row);
         differencesFound += differs;
     }
-    compareSummary->setText(
-        kSetsCompareResult.text(lang).arg(compared.id).arg(meterNow->address).arg(differencesFound));
+    compareSummary->setText(otherIsSet ? kSetsCompareSets.text(lang).arg(compared.id).arg(meterNow->id).arg(
+                                             differencesFound)
+                                       : kSetsCompareResult.text(lang)
+                                             .arg(compared.id)
+                                             .arg(meterNow->address)
+                                             .arg(differencesFound));
 }
 
 bool ParameterSetsWindow::restoreSelected()

@@ -64,6 +64,8 @@ public:
     bool importFrom(const QString &path);
     // Reads the meter `address` and compares the selected set with it.
     bool compareWith(int address);
+    // Compares the selected set with the stored set `id`; nothing is read.
+    bool compareWithSet(qint64 id);
     // Writes the selected set to its meter after the user agreed.
     bool restoreSelected();
     void cancel();
@@ -130,7 +132,8 @@ private:
     Task task = Task::None;
     int stored = 0;
     ParameterSet compared;                // the set compared or restored
-    std::optional<ParameterSet> meterNow; // the meter it was compared with
+    std::optional<ParameterSet> meterNow; // the meter it was compared with, or the other set
+    bool otherIsSet = false;              // meterNow is a stored set
     int differencesFound = 0;
     std::optional<int> logFilter;
     ParameterSet copySource;

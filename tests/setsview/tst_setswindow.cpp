@@ -9,6 +9,7 @@
 #include "SetStore.h"
 #include "SetsTexts.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -305,6 +306,7 @@ private slots:
     {
         QVERIFY(start());
         QVERIFY(backUp({3}));
+        const qint64 backupId = newestOf(3).id;
         qint64 id = 0;
         QVERIFY(importChanged(newestOf(3), {{2, 777}, {5, -5}}, id));
         window->selectSet(id);
@@ -335,6 +337,19 @@ private slots:
         QVERIFY(window->compareWith(4));
         QVERIFY(idle());
         QCOMPARE(window->differenceCount(), kCount);
+
+        // Two stored sets, without the line: the meter's backup and the
+        // changed one, offered in the same list as the meters.
+        auto *choices = window->findChild<QComboBox *>(QStringLiteral("compareMeter"));
+        QVERIFY(choices->findData(-backupId) >= 0);
+        QVERIFY(window->compareWithSet(backupId));
+        QCOMPARE(choices->currentData().toLongLong(), -backupId);
+        QCOMPARE(window->differenceCount(), 2);
+        QCOMPARE(model->item(5, ParameterSetsWindow::CompareMarker)->text(), QStringLiteral("≠"));
+        QCOMPARE(model->headerData(ParameterSetsWindow::CompareMeter, Qt::Horizontal).toString(),
+                 QStringLiteral("Value in the other set"));
+        QCOMPARE(window->statusText(), kSetsCompareSets.text(1).arg(id).arg(backupId).arg(2));
+        QVERIFY(!window->busy());
     }
 
     void aRestoreToALockedMeterIsRefusedAndLogged()
