@@ -4,6 +4,7 @@
 // the first refusal with a row in the write log, and refuses bad usage,
 // bad files and a port held by another program without touching a meter.
 #include "MeterSimProcess.h"
+#include "ParameterPresets.h"
 #include "SetStore.h"
 
 #include <QFile>
@@ -20,15 +21,6 @@ namespace {
 constexpr int kDeadlineMs = 60000;
 constexpr int kCount = 12; // parameters of meter type 5 (TX-510)
 
-// Meter m's parameter k starts at 100 m + k.
-QStringList presetMeters(const QList<int> &meters)
-{
-    QStringList arguments;
-    for (int m : meters)
-        for (int k = 0; k < kCount; ++k)
-            arguments << "--param" << QStringLiteral("%1:%2=%3").arg(m).arg(k).arg(100 * m + k);
-    return arguments;
-}
 
 QList<int> presetOf(int meter)
 {
@@ -69,7 +61,7 @@ class TestCli : public QObject {
         sim = std::make_unique<MeterSimProcess>();
         home = std::make_unique<QTemporaryDir>();
         return home->isValid() &&
-               sim->start(QStringList{"--addresses", "3-5"} + presetMeters({3, 4, 5}) + simArguments);
+               sim->start(QStringList{"--addresses", "3-5"} + presetMeters({3, 4, 5}, kCount) + simArguments);
     }
 
     Run cli(const QStringList &arguments, bool onLine = true)

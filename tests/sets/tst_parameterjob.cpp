@@ -4,6 +4,7 @@
 // and the first failure ends the job with a row in the write log.
 #include "LineUnderTest.h"
 #include "MeterSimProcess.h"
+#include "ParameterPresets.h"
 #include "ParameterJob.h"
 #include "SetStore.h"
 
@@ -31,31 +32,7 @@ std::optional<ParameterMenu> menus(int type)
     return menu;
 }
 
-// Meter m's parameter k starts at 100 m + k.
-QStringList presetMeters(const QList<int> &meters)
-{
-    QStringList arguments;
-    for (int m : meters)
-        for (int k = 0; k < kCount; ++k)
-            arguments << "--param" << QStringLiteral("%1:%2=%3").arg(m).arg(k).arg(100 * m + k);
-    return arguments;
-}
 
-QList<qint16> rawOf(const ParameterSet &set)
-{
-    QList<qint16> values;
-    for (const SetParameter &p : set.parameters)
-        values << p.raw;
-    return values;
-}
-
-QList<qint16> presetOf(int meter)
-{
-    QList<qint16> values;
-    for (int k = 0; k < kCount; ++k)
-        values << qint16(100 * meter + k);
-    return values;
-}
 
 } // namespace
 
@@ -74,7 +51,7 @@ class TestParameterJob : public QObject {
     bool start(const QStringList &simArguments)
     {
         sim = std::make_unique<MeterSimProcess>();
-        if (!sim->start(QStringList{"--addresses", "3-5"} + presetMeters({3, 4, 5}) + simArguments))
+        if (!sim->start(QStringList{"--addresses", "3-5"} + presetMeters({3, 4, 5}, kCount) + simArguments))
             return false;
         rig = std::make_unique<LineUnderTest>(sim->devicePath(), menus, 3, 4, 200);
         home = std::make_unique<QTemporaryDir>();
@@ -143,8 +120,8 @@ private slots:
         QCOMPARE(outcomes.first().end, JobOutcome::End::Done);
         QCOMPARE(read.size(), 2);
         QCOMPARE(read[0].address, 3);
-        QCOMPARE(rawOf(read[0]), presetOf(3));
-        QCOMPARE(rawOf(read[1]), presetOf(5));
+        QCOMPARE(rawOf(read[0]), presetOf(3, kCount));
+        QCOMPARE(rawOf(read[1]), presetOf(5, kCount));
         QCOMPARE(read[1].parameters[1].text, QStringLiteral("50.1"));
         QCOMPARE(read[1].note, QStringLiteral("before the change"));
         QCOMPARE(progress.last(), (QVariantList{2, 2}));
@@ -210,7 +187,7 @@ private slots:
         const QList<WriteRecord> log = store->writeLog();
         QCOMPARE(log.size(), 1);
         QCOMPARE(log[0].result, WriteResult::Refused);
-        QCOMPARE(rawOf(*meterNow(4)), presetOf(4));
+        QCOMPARE(rawOf(*meterNow(4)), presetOf(4, kCount));
         theLineGoesOn();
     }
 

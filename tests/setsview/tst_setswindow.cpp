@@ -3,6 +3,7 @@
 // backups, files, comparison, restore and copy as the operator drives them.
 #include "LineUnderTest.h"
 #include "MeterSimProcess.h"
+#include "ParameterPresets.h"
 #include "ParameterSetsWindow.h"
 #include "SetFile.h"
 #include "SetMessages.h"
@@ -48,31 +49,7 @@ std::optional<ParameterMenu> menus(int type)
     return menu;
 }
 
-// Meter m's parameter k starts at 100 m + k.
-QStringList presetMeters(const QList<int> &meters)
-{
-    QStringList arguments;
-    for (int m : meters)
-        for (int k = 0; k < kCount; ++k)
-            arguments << "--param" << QStringLiteral("%1:%2=%3").arg(m).arg(k).arg(100 * m + k);
-    return arguments;
-}
 
-QList<qint16> rawOf(const ParameterSet &set)
-{
-    QList<qint16> values;
-    for (const SetParameter &p : set.parameters)
-        values << p.raw;
-    return values;
-}
-
-QList<qint16> presetOf(int meter)
-{
-    QList<qint16> values;
-    for (int k = 0; k < kCount; ++k)
-        values << qint16(100 * meter + k);
-    return values;
-}
 
 } // namespace
 
@@ -91,7 +68,7 @@ class TestSetsWindow : public QObject {
     bool start(const QStringList &simArguments = {})
     {
         sim = std::make_unique<MeterSimProcess>();
-        if (!sim->start(QStringList{"--addresses", "3-5"} + presetMeters({3, 4, 5}) + simArguments))
+        if (!sim->start(QStringList{"--addresses", "3-5"} + presetMeters({3, 4, 5}, kCount) + simArguments))
             return false;
         rig = std::make_unique<LineUnderTest>(sim->devicePath(), menus, 3, 5, 200);
         home = std::make_unique<QTemporaryDir>();
@@ -206,8 +183,8 @@ private slots:
         QCOMPARE(window->statusText(), kSetsBackupDone.text(1).arg(2));
         const QList<ParameterSet> sets = store->sets();
         QCOMPARE(sets.size(), 2);
-        QCOMPARE(rawOf(newestOf(3)), presetOf(3));
-        QCOMPARE(rawOf(newestOf(5)), presetOf(5));
+        QCOMPARE(rawOf(newestOf(3)), presetOf(3, kCount));
+        QCOMPARE(rawOf(newestOf(5)), presetOf(5, kCount));
         QCOMPARE(newestOf(5).note, QStringLiteral("before the change"));
         QCOMPARE(window->setsModel()->rowCount(), 2);
         QCOMPARE(prompts.shown.size(), 0);
