@@ -86,6 +86,9 @@ void MeterLine::close()
     // or a write run would otherwise go on writing to the closed line.
     scheduler.stopAll();
     link.ClosePort();
+    // After the port: a scan's end resumes monitoring only on an open line.
+    if (scanning())
+        lineScan->cancel();
 }
 
 bool MeterLine::configure()
@@ -113,22 +116,67 @@ void MeterLine::selectMeter(int address)
 
 bool MeterLine::readAllParameters(int address)
 {
-    return scheduler.readAllParameters(address, meters.values().metertype);
+    return !scanning() && scheduler.readAllParameters(address, meters.values().metertype);
 }
 
 bool MeterLine::startWrite(const ParameterWriteList &list)
 {
-    return scheduler.startWrite(list);
+    return !scanning() && scheduler.startWrite(list);
 }
 
 bool MeterLine::readParameters(int address, int requester, int first, int count)
 {
-    return scheduler.readParameters(address, meterType(), requester, first, count);
+    return !scanning() && scheduler.readParameters(address, meterType(), requester, first, count);
 }
 
 bool MeterLine::startWriteRun(const WriteRun &run, int requester)
 {
-    return scheduler.startWriteRun(run, requester);
+    return !scanning() && scheduler.startWriteRun(run, requester);
+}
+
+ScanSetting MeterLine::ownSetting() const
+{
+    return {port.baudValue(), port.dataBits, port.parityIndex, port.stopBitsIndex};
+}
+
+LineScan *MeterLine::startScan(ScanPlan plan, ScanRefusal *why)
+{
+    ScanRefusal refusal = ScanRefusal::None;
+    if (transportSettings.networked())
+        plan.settings = {ownSetting()};
+    plan.dropRepeatedSettings();
+    if (!isOpen() || reopening())
+        refusal = ScanRefusal::NotOpen;
+    else if (scanning())
+        refusal = ScanRefusal::Scanning;
+    else if (scheduler.transferRunning())
+        refusal = ScanRefusal::RunOn;
+    else if (plan.problem() != ScanPlan::Problem::None)
+        refusal = ScanRefusal::BadPlan;
+    if (why)
+        *why = refusal;
+    if (refusal != ScanRefusal::None)
+        return nullptr;
+    scheduler.stopAll();
+    lineScan.reset(new LineScan(link, std::move(plan)));
+    connect(lineScan.get(), &LineScan::ended, this, &MeterLine::endScan);
+    lineScan->start();
+    return lineScan.get();
+}
+
+// The line gets its own settings back and monitoring starts afresh; a line
+// that lost its device resumes once the device is back.
+void MeterLine::endScan(ScanEnd end)
+{
+    if (end == ScanEnd::LineLost || !link.isOpen())
+        return;
+    if (!configure()) {
+        link.ClosePort();
+        onDeviceLost();
+        return;
+    }
+    followCycle();
+    scheduler.startMonitoring();
 }
 
 int MeterLine::meterType() const
@@ -154,13 +202,16 @@ void MeterLine::onTick(int id)
 
 void MeterLine::deliverAnswer()
 {
-    if (link.hasAnswer())
+    // A scan takes its answers itself.
+    if (!scanning() && link.hasAnswer())
         scheduler.onAnswer(link.ReadResponse());
 }
 
 void MeterLine::onDeviceLost()
 {
     scheduler.stopAll();
+    if (scanning())
+        lineScan->lineLost();
     // Every failed attempt to connect ends in a loss: the line says once
     // that it is lost, and again when it is back.
     if (transportSettings.networked()) {

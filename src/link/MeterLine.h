@@ -5,6 +5,7 @@
 #include "LineFrame.h"
 #include "LineTransportSettings.h"
 #include "LineTimers.h"
+#include "LineScan.h"
 #include "LiveValueTable.h"
 #include "ParameterData.h"
 #include "PortSettings.h"
@@ -16,6 +17,8 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QTimer>
+
+#include <memory>
 
 class MeterConfiguration;
 
@@ -123,6 +126,23 @@ public:
     int runRequester() const { return scheduler.runRequester(); }
     int meterType() const;
 
+    // Why a scan cannot start: the line is not open (or waits for its
+    // device), a read or write runs, a scan runs already, or the plan is
+    // unusable.
+    enum class ScanRefusal { None, NotOpen, RunOn, Scanning, BadPlan };
+    // Scans the line for meters: monitoring pauses, the scan probes the
+    // plan's candidates, and once it has ended the line is set back to its
+    // own settings and monitoring resumes. On a network transport only the
+    // line's own setting is tried (the device server's serial side keeps
+    // the settings it was given). Returns the running scan, whose signals
+    // tell what it finds (the line keeps it until the next scan), or
+    // nullptr with the reason in `why`. Reads and writes are refused while
+    // it runs.
+    LineScan *startScan(ScanPlan plan, ScanRefusal *why = nullptr);
+    bool scanning() const { return lineScan && lineScan->running(); }
+    // The line's own setting, the one a scan tries first by default.
+    ScanSetting ownSetting() const;
+
 signals:
     // What happened, for the owner to tell in its own words.
     void happened(const LineEvent &event);
@@ -151,6 +171,7 @@ private:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 
     void onTick(int id);
+    void endScan(ScanEnd end);
     void deliverAnswer();
     void onDeviceLost();
     void tryReopen();
@@ -191,6 +212,7 @@ private:
     QList<QMetaObject::Connection> frameSources;
     QMetaObject::Connection pollsFollowed; // the scheduler's judged polls, once someone wants them
     int askedRegister = -1;
+    std::unique_ptr<LineScan, void (*)(LineScan *)> lineScan{nullptr, [](LineScan *scan) { scan->deleteLater(); }};
     QByteArray heardAnswer;
     QDateTime heardAt;
 };

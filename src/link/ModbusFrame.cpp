@@ -94,3 +94,17 @@ ParsedResponse ParseResponse(const ReceiveBuffer &buffer)
     r.crcValid = crc[0] == buffer[5] && crc[1] == buffer[6];
     return r;
 }
+
+bool IsExceptionAnswer(const ReceiveBuffer &buffer)
+{
+    if (!(buffer[1] & Modbus::ExceptionFlag))
+        return false;
+    const auto crc = Crc16(buffer.data(), 3);
+    return crc[0] == buffer[3] && crc[1] == buffer[4];
+}
+
+bool IsGoodReadAnswer(const ReceiveBuffer &buffer)
+{
+    const ParsedResponse answer = ParseResponse(buffer);
+    return answer.crcValid && answer.function == Modbus::ReadHolding && buffer[2] == 2;
+}

@@ -37,3 +37,10 @@ ModbusRequest BuildRequest(int address, int function, int reg, int value);
 
 // Reads a read answer out of the receive buffer; see ParsedResponse.
 ParsedResponse ParseResponse(const ReceiveBuffer &buffer);
+
+// A Modbus exception answer: address, function | 0x80, exception code and
+// the CRC over those three bytes.
+bool IsExceptionAnswer(const ReceiveBuffer &buffer);
+
+// A read answer of one register whose CRC holds.
+bool IsGoodReadAnswer(const ReceiveBuffer &buffer);

@@ -18,16 +18,6 @@ constexpr int kWritePeriod = 400;
 constexpr int kShortestPoll = 200;
 constexpr int kLongestPoll = 1000;
 
-// A Modbus exception answer: address, function | 0x80, exception code and
-// the CRC over those three bytes.
-bool isExceptionAnswer(const ReceiveBuffer &buffer)
-{
-    if (!(buffer[1] & Modbus::ExceptionFlag))
-        return false;
-    const auto crc = Crc16(buffer.data(), 3);
-    return crc[0] == buffer[3] && crc[1] == buffer[4];
-}
-
 // A meter confirms a write by echoing the request unchanged.
 bool isEchoOf(const ReceiveBuffer &buffer, const ModbusRequest &request)
 {
@@ -392,7 +382,7 @@ LineFrame::Kind TransactionScheduler::judge(int answeredTimer, const ReceiveBuff
     const bool goodEcho = (write || answeredTimer == 0) && isEchoOf(buffer, lastWrite);
     if (goodRead || goodEcho)
         return LineFrame::Kind::Answer;
-    if (isExceptionAnswer(buffer))
+    if (IsExceptionAnswer(buffer))
         return LineFrame::Kind::Exception;
     const std::size_t length = AnswerAssembler::expectedLength(buffer[1]);
     if (length > 2) {
@@ -413,7 +403,7 @@ void TransactionScheduler::moveMonitoringOn(int asked)
 
 bool TransactionScheduler::handleTransferAnswer(int answeredTimer, const ReceiveBuffer &buffer)
 {
-    if (answeredTimer == TimerId::ReadAllTimer && isExceptionAnswer(buffer)) {
+    if (answeredTimer == TimerId::ReadAllTimer && IsExceptionAnswer(buffer)) {
         // Like a read answer, the first one after the read started may be
         // a late answer to the poll before it.
         if (skipNextAnswer)
@@ -425,7 +415,7 @@ bool TransactionScheduler::handleTransferAnswer(int answeredTimer, const Receive
     if (answeredTimer == TimerId::WriteTimer) {
         if (isEchoOf(buffer, lastWrite))
             report(aboutWriteEntry(LineEvent::What::ParameterWritten, writeIndex - 1));
-        else if (isExceptionAnswer(buffer))
+        else if (IsExceptionAnswer(buffer))
             refuseWrite(LineEvent::What::WriteRefused, buffer[2]);
         else
             refuseWrite(LineEvent::What::WriteBadEcho, 0);

@@ -144,6 +144,16 @@ bool PseudoTerminal::setLine(int baud, int dataBits, char parity, int stopBits)
     return ::tcsetattr(slave, TCSANOW, &t) == 0;
 }
 
+bool PseudoTerminal::slaveSetTo(int baud, char parity, int stopBits) const
+{
+    termios t{};
+    if (slave < 0 || ::tcgetattr(slave, &t) != 0)
+        return false;
+    const bool twoStopBits = (t.c_cflag & CSTOPB) != 0;
+    const bool odd = (t.c_cflag & PARODD) != 0;
+    return ::cfgetospeed(&t) == speedOf(baud) && twoStopBits == (stopBits == 2) && (parity != 'O' || odd);
+}
+
 bool PseudoTerminal::write(const QByteArray &bytes)
 {
     qsizetype done = 0;

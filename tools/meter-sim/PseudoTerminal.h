@@ -26,6 +26,12 @@ public:
     // describe the line, the bytes pass at any speed. Parity is one of
     // 'N', 'O', 'E', 'M', 'S'. False when the setting is refused.
     bool setLine(int baud, int dataBits, char parity, int stopBits);
+    // Whether the program on the slave side has set the line to what the
+    // meters use: the baud rate, the stop bits and, for odd parity, odd
+    // parity. A pseudo-terminal keeps no more of the settings: it clears
+    // the parity bit (so even parity looks like none) and forces 8 data
+    // bits; and a port set from odd to no parity may keep the odd flag.
+    bool slaveSetTo(int baud, char parity, int stopBits) const;
 
     // Writes all of `bytes` to the master; false when that failed.
     bool write(const QByteArray &bytes);

@@ -62,6 +62,10 @@ void addOptions(QCommandLineParser &parser)
         {QStringLiteral("wire-time"),
          QStringLiteral("Hold each answer for the time the request and the answer take on the wire at "
                         "--baud, --data-bits, --parity and --stop-bits.")},
+        {QStringLiteral("strict-line"),
+         QStringLiteral("Ignore requests the program sent with another baud rate, other stop bits or, for "
+                        "--parity O, without odd parity, like meters that hear only noise then. Requests "
+                        "ignored so are not logged.")},
         {QStringLiteral("log"), QStringLiteral("Write the REQ lines to FILE instead of stderr."),
          QStringLiteral("FILE")},
         {QStringLiteral("data-dir"),
@@ -167,6 +171,7 @@ std::optional<SimOptions> SimOptions::parse(const QStringList &arguments, QStrin
     }
     options.echo = parser.isSet(QStringLiteral("echo"));
     options.wireTime = parser.isSet(QStringLiteral("wire-time"));
+    options.strictLine = parser.isSet(QStringLiteral("strict-line"));
     options.logFile = parser.value(QStringLiteral("log"));
     options.dataDir = parser.value(QStringLiteral("data-dir"));
     options.linkPath = parser.value(QStringLiteral("link"));

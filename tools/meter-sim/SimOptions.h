@@ -32,6 +32,8 @@ struct SimOptions {
     // Hold each answer for the time the request and the answer take on the
     // wire at the line settings.
     bool wireTime = false;
+    // Answer only requests sent with the line settings above.
+    bool strictLine = false;
     QString logFile;
     QString dataDir;
     QString linkPath;

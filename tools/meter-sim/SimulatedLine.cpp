@@ -26,6 +26,8 @@ void SimulatedLine::onReadable()
 
 void SimulatedLine::handle(const QByteArray &request)
 {
+    if (behaviour.strict && !pty.slaveSetTo(behaviour.baud, behaviour.parity, behaviour.stopBits))
+        return;
     logRequest(request);
     const qint64 now = clock.elapsed();
     if (behaviour.echo)

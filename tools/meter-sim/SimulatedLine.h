@@ -27,6 +27,12 @@ public:
         // last byte would have arrived on a real line, the request's and its
         // own characters after the request was read. 0 sends it at once.
         double characterMs = 0;
+        // Requests sent with other line settings than these are not heard,
+        // as a meter hears only noise then (see PseudoTerminal::slaveSetTo).
+        bool strict = false;
+        int baud = 9600;
+        char parity = 'N';
+        int stopBits = 1;
     };
 
     // `log` receives one line per request; the line does not own it.

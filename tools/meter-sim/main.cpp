@@ -156,7 +156,10 @@ int main(int argc, char *argv[])
         return 1;
     }
     const double characterMs = options->wireTime ? options->characterMs() : 0.0;
-    SimulatedLine line(pty, meters, {options->echo, options->delayMs, options->splitMs, characterMs}, log);
+    SimulatedLine line(pty, meters,
+                       {options->echo, options->delayMs, options->splitMs, characterMs, options->strictLine,
+                        options->baud, options->parity, options->stopBits},
+                       log);
     quitOnSignals(app);
 
     std::printf("%s\n", qPrintable(device));
