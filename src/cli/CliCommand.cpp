@@ -21,6 +21,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -137,6 +138,8 @@ int CliCommand::run()
     case Command::Restore:
     case Command::Copy:
         return runWrite();
+    case Command::Scan:
+        return runScan();
     }
     return Done;
 }
@@ -146,6 +149,8 @@ void CliCommand::stop()
     stopped = true;
     if (job)
         job->cancel();
+    if (scan)
+        scan->cancel();
 }
 
 std::optional<int> CliCommand::parseAddress(const QString &text)
@@ -186,10 +191,13 @@ int CliCommand::checkUsage()
         {QStringLiteral("read"), Command::Read},       {QStringLiteral("params"), Command::Params},
         {QStringLiteral("backup"), Command::Backup},   {QStringLiteral("compare"), Command::Compare},
         {QStringLiteral("restore"), Command::Restore}, {QStringLiteral("copy"), Command::Copy},
+        {QStringLiteral("scan"), Command::Scan},
     };
     if (!commands.contains(name))
         return fail(BadUsage, kCliUnknownCommand.text(lang).arg(name));
     command = commands.value(name);
+    if (command == Command::Scan)
+        return checkScanUsage();
 
     QList<int> named;
     for (const QString &text : options.positional.mid(1)) {
@@ -207,20 +215,8 @@ int CliCommand::checkUsage()
             return fail(BadUsage, kCliBadOption.text(lang).arg(QStringLiteral("--type"), options.type));
         typeOption = type;
     }
-    if (!options.device.isEmpty()) {
-        bool ok = false;
-        const int baud = options.baud.isEmpty() ? 9600 : options.baud.toInt(&ok);
-        if (!options.baud.isEmpty() && (!ok || baud <= 0))
-            return fail(BadUsage, kCliBadOption.text(lang).arg(QStringLiteral("--baud"), options.baud));
-        const QString parity = options.parity.toUpper();
-        if (!options.parity.isEmpty() && parity != QLatin1String("N") && parity != QLatin1String("E") &&
-            parity != QLatin1String("O"))
-            return fail(BadUsage, kCliBadOption.text(lang).arg(QStringLiteral("--parity"), options.parity));
-        if (!options.stopBits.isEmpty() && options.stopBits != QLatin1String("1") &&
-            options.stopBits != QLatin1String("2"))
-            return fail(BadUsage,
-                        kCliBadOption.text(lang).arg(QStringLiteral("--stopbits"), options.stopBits));
-    }
+    if (const int exit = checkDeviceOptions(); exit != Done)
+        return exit;
     for (const QString &text : options.skip.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         bool ok = false;
         const int k = text.trimmed().toInt(&ok);
@@ -269,6 +265,8 @@ int CliCommand::checkUsage()
         if (named.isEmpty())
             return fail(BadUsage, kCliNeedTo.text(lang));
         break;
+    case Command::Scan:
+        break;
     }
     if (command == Command::Restore) {
         source = parseSource(options.from);
@@ -282,6 +280,91 @@ int CliCommand::checkUsage()
     addresses = named;
     if (source && source->address >= 0 && !addresses.contains(source->address))
         addresses << source->address;
+    return Done;
+}
+
+// --baud, --parity and --stopbits describe the line of --device.
+int CliCommand::checkDeviceOptions()
+{
+    if (options.device.isEmpty())
+        return Done;
+    bool ok = false;
+    const int baud = options.baud.isEmpty() ? 9600 : options.baud.toInt(&ok);
+    if (!options.baud.isEmpty() && (!ok || baud <= 0))
+        return fail(BadUsage, kCliBadOption.text(lang).arg(QStringLiteral("--baud"), options.baud));
+    const QString parity = options.parity.toUpper();
+    if (!options.parity.isEmpty() && parity != QLatin1String("N") && parity != QLatin1String("E") &&
+        parity != QLatin1String("O"))
+        return fail(BadUsage, kCliBadOption.text(lang).arg(QStringLiteral("--parity"), options.parity));
+    // The scan takes a list of stop bits; checkScanUsage() checks it.
+    if (command != Command::Scan && !options.stopBits.isEmpty() && options.stopBits != QLatin1String("1") &&
+        options.stopBits != QLatin1String("2"))
+        return fail(BadUsage, kCliBadOption.text(lang).arg(QStringLiteral("--stopbits"), options.stopBits));
+    return Done;
+}
+
+// scan [--from A --to B] [--bauds …] [--parities …] [--stopbits …]
+// [--timeout MS]: the lists become the plan's settings once the line's own
+// setting is known (openLine()); what is not given is the line's own.
+int CliCommand::checkScanUsage()
+{
+    if (options.positional.size() > 1)
+        return fail(BadUsage, kCliScanTakesNoAddress.text(lang));
+    if (const int exit = checkDeviceOptions(); exit != Done)
+        return exit;
+    const auto number = [](const QString &text, int fallback, bool *ok) {
+        if (text.trimmed().isEmpty()) {
+            *ok = true;
+            return fallback;
+        }
+        return text.trimmed().toInt(ok);
+    };
+    bool fromOk = false;
+    bool toOk = false;
+    const QString to = options.to.join(QLatin1Char(','));
+    scanPlan.firstAddress = number(options.from, 0, &fromOk);
+    scanPlan.lastAddress = number(to, Modbus::MeterCount - 1, &toOk);
+    if (!fromOk || !toOk || scanPlan.problem() == ScanPlan::Problem::BadRange)
+        return fail(BadUsage, kCliScanAddresses.text(lang).arg(options.from.isEmpty() ? QStringLiteral("0")
+                                                                                      : options.from,
+                                                               to.isEmpty() ? QStringLiteral("63") : to));
+    if (!options.timeout.isEmpty()) {
+        bool ok = false;
+        scanPlan.timeoutMs = options.timeout.toInt(&ok);
+        if (!ok || scanPlan.problem() == ScanPlan::Problem::BadTimeout)
+            return fail(BadUsage, kCliBadOption.text(lang).arg(QStringLiteral("--timeout"), options.timeout));
+    }
+    // Each list: its values, checked, in the order given.
+    const auto list = [this](const QString &option, const QString &text, auto valueOf, QList<int> &values) {
+        for (const QString &item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const std::optional<int> value = valueOf(item.trimmed().toUpper());
+            if (!value) {
+                fail(BadUsage, kCliBadOption.text(lang).arg(option, text));
+                return false;
+            }
+            values << *value;
+        }
+        return true;
+    };
+    const auto baudOf = [](const QString &item) -> std::optional<int> {
+        bool ok = false;
+        const int baud = item.toInt(&ok);
+        return ok && baud > 0 ? std::optional<int>(baud) : std::nullopt;
+    };
+    const auto parityOf = [](const QString &item) -> std::optional<int> {
+        const qsizetype index = QStringLiteral("NOE").indexOf(item);
+        return item.size() == 1 && index >= 0 ? std::optional<int>(int(index)) : std::nullopt;
+    };
+    const auto stopBitsOf = [](const QString &item) -> std::optional<int> {
+        return item == QLatin1String("1")   ? 0
+               : item == QLatin1String("2") ? std::optional<int>(2)
+                                            : std::nullopt;
+    };
+    if (!list(QStringLiteral("--bauds"), options.bauds, baudOf, scanBauds) ||
+        !list(QStringLiteral("--parities"), options.parities, parityOf, scanParities) ||
+        !list(QStringLiteral("--stopbits"), options.stopBits, stopBitsOf, scanStopBits))
+        return BadUsage;
+    addresses = {scanPlan.firstAddress};
     return Done;
 }
 
@@ -308,7 +391,8 @@ int CliCommand::prepare()
                     kCliTypeMismatch.text(lang).arg(source->file).arg(fileSet->meterType).arg(meterType));
     const MeterTypeCatalog catalogue(*prompts, DataDirectory::path(), lang);
     const std::optional<MeterType> type = catalogue.type(meterType);
-    if (command != Command::Read && (!type || !menus(meterType) || menus(meterType)->count <= 0))
+    const bool needsMenu = command != Command::Read && command != Command::Scan;
+    if (needsMenu && (!type || !menus(meterType) || menus(meterType)->count <= 0))
         return fail(BadUsage, kCliTypeUnknown.text(lang).arg(meterType));
     typeName = type ? type->name : QString();
 
@@ -360,7 +444,7 @@ int CliCommand::openLine()
         port.baudText = options.baud.isEmpty() ? QStringLiteral("9600") : options.baud;
         const QString parity = options.parity.toUpper();
         port.parityIndex = parity == QLatin1String("O") ? 1 : parity == QLatin1String("E") ? 2 : 0;
-        port.stopBitsIndex = options.stopBits == QLatin1String("2") ? 2 : 0;
+        port.stopBitsIndex = options.stopBits.startsWith(QLatin1Char('2')) ? 2 : 0;
         port.dataBits = 8;
         LineSetup setup;
         setup.port = port;
@@ -637,6 +721,88 @@ int CliCommand::runWrite()
         return fail(MeterFailed, text);
     say(text);
     return finish(Done);
+}
+
+// Every combination of the lists, the line's own setting first; each find
+// is told as it happens, each setting without one when it has ended.
+int CliCommand::runScan()
+{
+    waitUntil([this] { return stopped || line->isOpen(); }, kReadDeadlineMs);
+    const ScanSetting own = line->ownSetting();
+    const QList<int> bauds = scanBauds.isEmpty() ? QList<int>{own.baud} : scanBauds;
+    const QList<int> parities = scanParities.isEmpty() ? QList<int>{own.parityIndex} : scanParities;
+    const QList<int> stopBits = scanStopBits.isEmpty() ? QList<int>{own.stopBitsIndex} : scanStopBits;
+    scanPlan.settings = {own};
+    for (int baud : bauds)
+        for (int parity : parities)
+            for (int stop : stopBits)
+                scanPlan.settings << ScanSetting{baud, own.dataBits, parity, stop};
+    // The line's own setting is tried only when the lists name it.
+    if (!(bauds.contains(own.baud) && parities.contains(own.parityIndex) &&
+          stopBits.contains(own.stopBitsIndex)))
+        scanPlan.settings.removeFirst();
+
+    // The plan is checked and nothing else runs: only a line that did not
+    // come up refuses it.
+    scan = stopped ? nullptr : line->startScan(scanPlan);
+    if (!scan)
+        return stopped ? fail(MeterFailed, kCliStopped.text(lang)) : lineLost();
+    QJsonArray finds;
+    QJsonArray empty;
+    connect(scan, &LineScan::found, this, [&](const ScanFind &find) {
+        const QString setting = find.setting.shortName();
+        QJsonObject json{{QStringLiteral("address"), find.address},
+                         {QStringLiteral("setting"), setting},
+                         {QStringLiteral("baud"), find.setting.baud},
+                         {QStringLiteral("parity"), QString(QLatin1Char("NOEMS"[find.setting.parityIndex]))},
+                         {QStringLiteral("dataBits"), find.setting.dataBits},
+                         {QStringLiteral("stopBits"), find.setting.stopBitsIndex == 0 ? 1 : 2},
+                         {QStringLiteral("responseMs"), find.responseMs}};
+        if (find.exception) {
+            json.insert(QStringLiteral("exceptionCode"), find.exceptionCode);
+            say(kCliScanException.text(lang)
+                    .arg(find.address)
+                    .arg(setting)
+                    .arg(find.exceptionCode)
+                    .arg(find.responseMs));
+        } else {
+            const double value = find.raw / 10.0;
+            json.insert(QStringLiteral("value"), value);
+            say(kCliScanFound.text(lang)
+                    .arg(find.address)
+                    .arg(setting, QString::number(value, 'f', 1))
+                    .arg(find.responseMs));
+        }
+        finds << json;
+    });
+    connect(scan, &LineScan::settingDone, this, [&](const ScanSettingResult &result) {
+        if (result.found > 0)
+            return;
+        empty << result.setting.shortName();
+        say(kCliScanNothingAt.text(lang).arg(result.setting.shortName()));
+    });
+    std::optional<ScanEnd> end;
+    connect(scan, &LineScan::ended, this, [&end](ScanEnd how) { end = how; });
+    QElapsedTimer clock;
+    clock.start();
+    waitUntil([&end] { return end.has_value(); }, std::numeric_limits<int>::max());
+    const QString seconds = QString::number(clock.elapsed() / 1000.0, 'f', 1);
+    document.insert(QStringLiteral("found"), finds);
+    document.insert(QStringLiteral("nothingAt"), empty);
+    if (*end == ScanEnd::Cancelled)
+        return fail(MeterFailed, kCliStopped.text(lang));
+    if (*end == ScanEnd::LineLost)
+        return lineLost();
+    say(finds.isEmpty() ? kCliScanNone.text(lang).arg(seconds)
+                        : kCliScanSummary.text(lang).arg(finds.size()).arg(seconds));
+    return finish(finds.isEmpty() ? MeterFailed : Done);
+}
+
+int CliCommand::lineLost()
+{
+    QString reason = LineMessages::portFailureText(line->lastFailure(), lang);
+    return fail(LineFailed,
+                kCliLineFailed.text(lang).arg(reason.isEmpty() ? kCliNoReason.text(lang) : reason));
 }
 
 QJsonObject CliCommand::outcomeJson(const JobOutcome &ended, const ParameterSet &) const

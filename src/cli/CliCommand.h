@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineScan.h"
 #include "ParameterJob.h"
 #include "ParameterSet.h"
 
@@ -36,6 +37,12 @@ struct CliOptions {
     QString from;
     QStringList to;
     QString skip;
+    // The scan's candidates: baud rates, parities (N, O, E) and stop bits as
+    // comma-separated lists, the answer time-out in ms; --from and --to
+    // give its address range, --stopbits may be a list.
+    QString bauds;
+    QString parities;
+    QString timeout;
     bool yes = false;
     bool json = false;
 };
@@ -59,7 +66,7 @@ public:
     void stop();
 
 private:
-    enum class Command { Read, Params, Backup, Compare, Restore, Copy };
+    enum class Command { Read, Params, Backup, Compare, Restore, Copy, Scan };
     // A file or a meter, as --with and --from take them.
     struct Source {
         QString file;
@@ -74,6 +81,10 @@ private:
     int runBackup();
     int runCompare();
     int runWrite();
+    int checkDeviceOptions();
+    int checkScanUsage();
+    int runScan();
+    int lineLost();
 
     std::optional<int> parseAddress(const QString &text);
     std::optional<Source> parseSource(const QString &text);
@@ -94,6 +105,13 @@ private:
     QList<int> addresses; // every meter the command names, the line polls their range
     QList<int> targets;
     std::optional<Source> source;
+    // The scan's address range and time-out, and the values of its
+    // settings as given (empty: the line's own).
+    ScanPlan scanPlan;
+    QList<int> scanBauds;
+    QList<int> scanParities;
+    QList<int> scanStopBits; // as stop-bits indexes
+    LineScan *scan = nullptr;
     QSet<int> skip;
     std::optional<int> typeOption;
     int meterType = 0;

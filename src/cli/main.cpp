@@ -1,7 +1,8 @@
 // quorvane-cli: reads, backs up, compares, restores and copies the
 // parameters of meters on a line from a shell or a script.
 // Exit codes: 0 done, 1 a meter refused, did not answer or read back
-// differently, 2 bad usage or a bad file, 3 the line cannot be opened.
+// differently (for scan: no meter found), 2 bad usage or a bad file, 3 the
+// line cannot be opened.
 #include "CliCommand.h"
 #include "TerminationSignals.h"
 
@@ -31,7 +32,9 @@ int main(int argc, char *argv[])
                        "  backup ADDRESS... [--note TEXT] [--out FILE.json]\n"
                        "  compare ADDRESS --with FILE.json|ADDRESS2\n"
                        "  restore ADDRESS --from FILE.json [--skip k,k...] --yes\n"
-                       "  copy --from FILE.json|ADDRESS --to ADDRESS... [--skip k,k...] --yes"));
+                       "  copy --from FILE.json|ADDRESS --to ADDRESS... [--skip k,k...] --yes\n"
+                       "  scan [--from 0 --to 63] [--bauds 9600,19200] [--parities N,E,O] [--stopbits 1,2]\n"
+                       "       [--timeout MS]                finds the meters on the line"));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"),
@@ -47,15 +50,22 @@ int main(int argc, char *argv[])
         valued("device", "The serial device instead of the settings' port.", "PATH");
     const QCommandLineOption baud = valued("baud", "Baud rate with --device (9600).", "N");
     const QCommandLineOption parity = valued("parity", "Parity with --device: N, E or O.", "P");
-    const QCommandLineOption stopBits = valued("stopbits", "Stop bits with --device: 1 or 2.", "N");
+    const QCommandLineOption stopBits =
+        valued("stopbits", "Stop bits with --device: 1 or 2; for scan a list, e.g. 1,2.", "N");
     const QCommandLineOption type = valued("type", "The meter type ID.", "ID");
     const QCommandLineOption lang = valued("lang", "0 Chinese, 1 English.", "N");
     const QCommandLineOption note = valued("note", "A note for the backup.", "TEXT");
     const QCommandLineOption out = valued("out", "Writes the backup of one meter as JSON too.", "FILE");
     const QCommandLineOption with = valued("with", "What compare compares with.", "FILE|ADDRESS");
-    const QCommandLineOption from = valued("from", "The set to restore or copy.", "FILE|ADDRESS");
-    const QCommandLineOption to = valued("to", "The meters copy writes to.", "ADDRESS");
+    const QCommandLineOption from =
+        valued("from", "The set to restore or copy; the first address scanned.", "FILE|ADDRESS");
+    const QCommandLineOption to =
+        valued("to", "The meters copy writes to; the last address scanned.", "ADDRESS");
     const QCommandLineOption skip = valued("skip", "Parameters not written.", "k,k...");
+    const QCommandLineOption bauds = valued("bauds", "Baud rates the scan tries.", "N,N...");
+    const QCommandLineOption parities = valued("parities", "Parities the scan tries: N, E, O.", "P,P...");
+    const QCommandLineOption timeout =
+        valued("timeout", "The scan's wait for an answer (default 40 ms plus two frame times).", "MS");
     const QCommandLineOption yes(QStringLiteral("yes"),
                                  QStringLiteral("Confirms that parameters are written."));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("One JSON document for scripts."));
@@ -85,6 +95,9 @@ int main(int argc, char *argv[])
     options.from = parser.value(from);
     options.to = parser.values(to);
     options.skip = parser.value(skip);
+    options.bauds = parser.value(bauds);
+    options.parities = parser.value(parities);
+    options.timeout = parser.value(timeout);
     options.yes = parser.isSet(yes);
     options.json = parser.isSet(json);
     // "copy --from 3 --to 4 5": the meters after the first one of --to

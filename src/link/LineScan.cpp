@@ -11,6 +11,16 @@ double ScanSetting::frameMs() const
     return 8 * 1000.0 * bitsPerCharacter / std::max(baud, 1);
 }
 
+QString ScanSetting::shortName() const
+{
+    const char parity = "NOEMS"[std::clamp(parityIndex, 0, 4)];
+    return QStringLiteral("%1 %2%3%4")
+        .arg(baud)
+        .arg(dataBits)
+        .arg(QLatin1Char(parity))
+        .arg(stopBitsIndex == 0 ? 1 : 2);
+}
+
 int ScanPlan::candidateCount() const
 {
     return int(settings.size()) * std::max(0, lastAddress - firstAddress + 1);
@@ -25,13 +35,11 @@ int ScanPlan::timeoutFor(const ScanSetting &setting) const
 
 ScanPlan::Problem ScanPlan::problem() const
 {
-    if (settings.isEmpty())
-        return Problem::NoSetting;
     if (firstAddress < 0 || lastAddress >= Modbus::MeterCount || firstAddress > lastAddress)
         return Problem::BadRange;
     if (timeoutMs != -1 && (timeoutMs < 1 || timeoutMs > 10000))
         return Problem::BadTimeout;
-    return Problem::None;
+    return settings.isEmpty() ? Problem::NoSetting : Problem::None;
 }
 
 void ScanPlan::dropRepeatedSettings()
@@ -136,8 +144,8 @@ void LineScan::onAnswer()
     }
     // The next request waits the silence that separates frames on the wire.
     const ScanSetting &setting = scanPlan.settings.at(settingIndex);
-    const int gapMs =
-        SerialLink::frameGapMs(setting.baud, setting.dataBits, setting.parityIndex != 0, setting.stopBitsIndex);
+    const int gapMs = SerialLink::frameGapMs(setting.baud, setting.dataBits, setting.parityIndex != 0,
+                                             setting.stopBitsIndex);
     if (!advance())
         return;
     gapTimer.start(gapMs);

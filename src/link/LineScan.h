@@ -25,6 +25,9 @@ struct ScanSetting {
     LineSettings lineSettings() const { return {baud, dataBits, parityIndex, stopBitsIndex}; }
     // The time an 8-byte request takes on the wire at this setting, in ms.
     double frameMs() const;
+    // "19200 8N2": the baud rate, data bits, parity letter and stop bits,
+    // as the setting is written on the meters' labels in every language.
+    QString shortName() const;
 };
 
 // What to scan: every address of the range at each setting, the settings in

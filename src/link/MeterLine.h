@@ -87,6 +87,8 @@ public:
 
     bool isOpen() const { return link.isOpen(); }
     QString devicePath() const { return link.devicePath(); }
+    // Why the port last failed to open or configure, or went away.
+    const PortFailure &lastFailure() const { return link.failure(); }
     const LiveValueTable &liveValues() const { return values; }
     // For a line watched from elsewhere, while the line is closed: whoever
     // watches it stores what it learns here, so that every window that
@@ -212,7 +214,8 @@ private:
     QList<QMetaObject::Connection> frameSources;
     QMetaObject::Connection pollsFollowed; // the scheduler's judged polls, once someone wants them
     int askedRegister = -1;
-    std::unique_ptr<LineScan, void (*)(LineScan *)> lineScan{nullptr, [](LineScan *scan) { scan->deleteLater(); }};
+    std::unique_ptr<LineScan, void (*)(LineScan *)> lineScan{nullptr,
+                                                             [](LineScan *scan) { scan->deleteLater(); }};
     QByteArray heardAnswer;
     QDateTime heardAt;
 };

@@ -5,8 +5,9 @@
 // Texts of the command-line tool quorvane-cli.
 
 // Bad usage; %1 the word or value concerned.
-inline constexpr BiText kCliNoCommand{"缺少命令：read、params、backup、compare、restore 或 copy。",
-                                      "No command given: read, params, backup, compare, restore or copy."};
+inline constexpr BiText kCliNoCommand{
+    "缺少命令：read、params、backup、compare、restore、copy 或 scan。",
+    "No command given: read, params, backup, compare, restore, copy or scan."};
 inline constexpr BiText kCliUnknownCommand{"未知命令“%1”。", "Unknown command \"%1\"."};
 inline constexpr BiText kCliBadAddress{"“%1”不是有效的仪表地址（0..63）。",
                                        "\"%1\" is not a meter address (0..63)."};
@@ -63,3 +64,20 @@ inline constexpr BiText kCliStep{"仪表 %1 参数 %2 %3：%4 → %5，回读 %6
                                  "Meter %1 parameter %2 %3: %4 → %5, read back %6"};
 inline constexpr BiText kCliNotRead{"无", "none"};
 inline constexpr BiText kCliStopped{"已中止。", "Stopped."};
+
+// The scan. %1 the meter, %2 the setting ("19200 8N1"), %3 the value or
+// the exception code, %4 the response time in ms.
+inline constexpr BiText kCliScanFound{"发现仪表 %1（%2）：测量值 %3，应答 %4 ms",
+                                      "Meter %1 found at %2: value %3, answered in %4 ms"};
+inline constexpr BiText kCliScanException{"发现仪表 %1（%2）：异常应答，代码 %3，应答 %4 ms",
+                                          "Meter %1 found at %2: exception answer, code %3, in %4 ms"};
+inline constexpr BiText kCliScanNothingAt{"%1：无仪表应答。", "%1: no meter answered."};
+// %1 the count, %2 the seconds.
+inline constexpr BiText kCliScanSummary{"共发现 %1 台仪表，用时 %2 秒。", "%1 meters found in %2 s."};
+inline constexpr BiText kCliScanNone{"未发现任何仪表（用时 %1 秒）。", "No meter answered (%1 s)."};
+inline constexpr BiText kCliScanAddresses{"扫描地址 %1..%2 需在 0..63 之内且起始不大于结束。",
+                                          "The addresses to scan, %1..%2, must lie within 0..63, the first "
+                                          "not above the last."};
+inline constexpr BiText kCliScanTakesNoAddress{"scan 不接受仪表地址；请用 --from 和 --to 指定范围。",
+                                               "scan takes no meter address; give the range with --from and "
+                                               "--to."};

@@ -310,6 +310,13 @@ private slots:
         QTest::newRow("file missing")
             << QStringList{"restore", "3", "--from", "/nonexistent/set.json", "--yes"} << "cannot be read";
         QTest::newRow("unknown option") << QStringList{"read", "3", "--bogus"} << "bogus";
+        QTest::newRow("scan upside down") << QStringList{"scan", "--from", "9", "--to", "3"} << "within 0..63";
+        QTest::newRow("scan to 64") << QStringList{"scan", "--to", "64"} << "within 0..63";
+        QTest::newRow("scan an address") << QStringList{"scan", "3"} << "takes no meter address";
+        QTest::newRow("scan bauds") << QStringList{"scan", "--bauds", "9600,fast"} << "--bauds";
+        QTest::newRow("scan parities") << QStringList{"scan", "--parities", "N,X"} << "--parities";
+        QTest::newRow("scan stop bits") << QStringList{"scan", "--stopbits", "1,3"} << "--stopbits";
+        QTest::newRow("scan time-out") << QStringList{"scan", "--timeout", "0"} << "--timeout";
     }
 
     void badInputChangesNothing()
@@ -342,6 +349,29 @@ private slots:
         QVERIFY(SetStore(home->path()).writeLog().isEmpty());
     }
 
+    // Meters deaf to anything but 19200 baud and two stop bits are found
+    // there, an exception answer too; the settings with no meter are told.
+    void aScanFindsTheMetersAtTheirSetting()
+    {
+        QVERIFY(start({"--baud", "19200", "--stop-bits", "2", "--strict-line", "--refuse", "5"}));
+        const Run run = cli({"scan", "--to", "8", "--bauds", "9600,19200", "--stopbits", "1,2", "--json"});
+        QCOMPARE(run.exit, 0);
+        const QJsonArray found = run.json().value("found").toArray();
+        QCOMPARE(found.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const QJsonObject find = found[i].toObject();
+            QCOMPARE(find.value("address").toInt(), 3 + i);
+            QCOMPARE(find.value("setting").toString(), QStringLiteral("19200 8N2"));
+            QCOMPARE(find.contains("exceptionCode"), i == 2);
+        }
+        QCOMPARE(run.json().value("nothingAt").toArray().size(), 3);
+
+        const Run own = cli({"scan", "--to", "8"});
+        QCOMPARE(own.exit, 1);
+        QVERIFY2(own.out.contains("9600 8N1: no meter answered.") && own.out.contains("No meter answered"),
+                 own.out.constData());
+    }
+
     // The desktop program holds the port: the tool says so and stops.
     void aHeldPortIsRefused()
     {
@@ -351,6 +381,7 @@ private slots:
         const Run run = cli({"read", "3"});
         QCOMPARE(run.exit, 3);
         QVERIFY2(run.err.contains("held by another program"), qPrintable(run.err));
+        QCOMPARE(cli({"scan", "--to", "2"}).exit, 3);
         holder.close();
         QCOMPARE(cli({"read", "3"}).exit, 0);
     }

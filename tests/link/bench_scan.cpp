@@ -41,7 +41,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.errorText()));
         return 1;
     }
-    LineUnderTest line(sim.devicePath(), [](int) { return std::optional<ParameterMenu>(); }, 17, 42, 200);
+    LineUnderTest line(
+        sim.devicePath(), [](int) { return std::optional<ParameterMenu>(); }, 17, 42, 200);
     if (!line.open())
         return 1;
     ScanPlan one;

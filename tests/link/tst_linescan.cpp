@@ -35,7 +35,10 @@ struct ScanRecord {
         QObject::connect(scan, &LineScan::progressed, [this](int done, int, qint64) { progress << done; });
         QObject::connect(scan, &LineScan::ended, [this](ScanEnd how) { end = how; });
     }
-    bool waitForEnd() { return QTest::qWaitFor([this] { return end.has_value(); }, kDeadlineMs); }
+    bool waitForEnd()
+    {
+        return QTest::qWaitFor([this] { return end.has_value(); }, kDeadlineMs);
+    }
 };
 
 } // namespace
@@ -175,9 +178,8 @@ void TestLineScan::cancelStopsWithinOneProbe()
         if (request.address < 60)
             scanned << request.address;
     // The probes counted, and at most the one under way at the cancel.
-    QVERIFY2(scanned.size() <= probed + 1, qPrintable(QStringLiteral("%1 probes sent, %2 ended")
-                                                          .arg(scanned.size())
-                                                          .arg(probed)));
+    QVERIFY2(scanned.size() <= probed + 1,
+             qPrintable(QStringLiteral("%1 probes sent, %2 ended").arg(scanned.size()).arg(probed)));
     QCOMPARE(scanned.first(), 0);
     QVERIFY(line.line->readAllParameters(60));
 }

@@ -38,8 +38,9 @@ void addOptions(QCommandLineParser &parser)
                         "may be given for several meters."),
          QStringLiteral("ADDR=TENTHS")},
         {QStringLiteral("param"),
-         QStringLiteral("Meter ADDR's parameter K starts at VALUE (the register, signed) instead of its default; "
-                        "may be given several times."),
+         QStringLiteral(
+             "Meter ADDR's parameter K starts at VALUE (the register, signed) instead of its default; "
+             "may be given several times."),
          QStringLiteral("ADDR:K=VALUE")},
         {QStringLiteral("silent-after"),
          QStringLiteral("Meter ADDR answers N requests and then none, like a meter whose cable comes loose; "
