@@ -158,7 +158,10 @@ LineScan *MeterLine::startScan(ScanPlan plan, ScanRefusal *why)
     if (refusal != ScanRefusal::None)
         return nullptr;
     scheduler.stopAll();
-    lineScan.reset(new LineScan(link, std::move(plan)));
+    // The scan before may be the one whose end signal is being delivered.
+    if (lineScan)
+        lineScan.release()->deleteLater();
+    lineScan = std::make_unique<LineScan>(link, std::move(plan));
     connect(lineScan.get(), &LineScan::ended, this, &MeterLine::endScan);
     lineScan->start();
     return lineScan.get();

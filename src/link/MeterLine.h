@@ -214,8 +214,7 @@ private:
     QList<QMetaObject::Connection> frameSources;
     QMetaObject::Connection pollsFollowed; // the scheduler's judged polls, once someone wants them
     int askedRegister = -1;
-    std::unique_ptr<LineScan, void (*)(LineScan *)> lineScan{nullptr,
-                                                             [](LineScan *scan) { scan->deleteLater(); }};
+    std::unique_ptr<LineScan> lineScan;
     QByteArray heardAnswer;
     QDateTime heardAt;
 };
