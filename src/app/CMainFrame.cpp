@@ -23,6 +23,7 @@
 #include "MeterTypeCatalog.h"
 #include "ParameterDialog.h"
 #include "ParameterSetsWindow.h"
+#include "PortCheckDialog.h"
 #include "ProgressDialog.h"
 #include "SettingsWriteReport.h"
 #include "QuorvaneApplication.h"
@@ -196,6 +197,9 @@ void CMainFrame::onCommand(int id)
         break;
     case About:
         AboutDialog(language(), this).exec();
+        break;
+    case PortCheck:
+        PortCheckDialog(QStringLiteral("/"), language(), this).exec();
         break;
     case Exit:
         close();

@@ -2,6 +2,8 @@
 
 #include "AppTexts.h"
 #include "CommandIds.h"
+#include "PortCheckDialog.h"
+#include "PortDoctorTexts.h"
 #include "Prompts.h"
 #include "Texts.h"
 #include "WatchTexts.h"
@@ -86,6 +88,9 @@ CommDialog::CommDialog(DeviceLookup lookup, Prompts &prompts, QWidget *parent)
     resetButton = new QPushButton(group);
     resetButton->setObjectName(QStringLiteral("reset1011"));
     resetButton->setAutoDefault(false);
+    portCheckButton = new QPushButton(group);
+    portCheckButton->setObjectName(QStringLiteral("portCheck"));
+    portCheckButton->setAutoDefault(false);
     // Made before the buttons, so that Tab reaches them before OK.
     transportGroup = buildTransportGroup();
     okButton = new QPushButton(this);
@@ -96,6 +101,8 @@ CommDialog::CommDialog(DeviceLookup lookup, Prompts &prompts, QWidget *parent)
     cancelButton->setAutoDefault(false);
     buildLayout();
     connect(resetButton, &QPushButton::clicked, this, &CommDialog::resetSelection);
+    connect(portCheckButton, &QPushButton::clicked, this,
+            [this] { PortCheckDialog(QStringLiteral("/"), shownLanguage, this).exec(); });
     connect(okButton, &QPushButton::clicked, this, &CommDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &CommDialog::reject);
     connect(transportList, &QComboBox::currentIndexChanged, this, &CommDialog::followTransport);
@@ -112,7 +119,12 @@ void CommDialog::buildLayout()
     form->addRow(stopBitsLabel, stopBitsList);
     auto *groupLayout = new QVBoxLayout(group);
     groupLayout->addLayout(form);
-    groupLayout->addWidget(resetButton, 0, Qt::AlignHCenter);
+    auto *groupButtons = new QHBoxLayout;
+    groupButtons->addStretch();
+    groupButtons->addWidget(resetButton);
+    groupButtons->addWidget(portCheckButton);
+    groupButtons->addStretch();
+    groupLayout->addLayout(groupButtons);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(okButton);
     buttons->addStretch();
@@ -176,6 +188,7 @@ void CommDialog::setTexts(int language)
     siteLabel->setText(kCommSite.text(language));
     lineLabel->setText(kCommLine.text(language));
     resetButton->setText(kCommReset.text(language));
+    portCheckButton->setText(kCommPortCheck.text(language));
     okButton->setText(kButtonOk.text(language));
     cancelButton->setText(kButtonCancel.text(language));
 }

@@ -20,7 +20,8 @@ class QPushButton;
 // Modbus TCP gateway; or the message broker, through which a line polled
 // elsewhere is watched (its host and port in the server's fields, with the
 // site and the line). The main window presets the fields, runs the dialog
-// modally and reads the fields back after OK; nothing is stored here.
+// modally and reads the fields back after OK; nothing is stored here. The
+// port check opens from here too, for a port that will not open.
 class CommDialog : public QDialog {
     Q_OBJECT
 
@@ -87,6 +88,7 @@ private:
     QLineEdit *siteEdit;
     QLineEdit *lineEdit;
     QPushButton *resetButton;
+    QPushButton *portCheckButton;
     QPushButton *okButton;
     QPushButton *cancelButton;
 };

@@ -2,6 +2,7 @@
 
 #include "AppTexts.h"
 #include "CommandIds.h"
+#include "PortDoctorTexts.h"
 #include "ToolbarIcons.h"
 
 #include <QAction>
@@ -78,7 +79,8 @@ QList<FrameCommands::MenuSpec> chineseMenuSpec()
           {TrafficMonitor, &kMenuTrafficMonitor}}},
         {&kMenuView, {{ViewToolbar, &kMenuToolbar}, {ViewStatusBar, &kMenuStatusBar}}},
         {&kMenuLanguage, {{Chinese, &kMenuChinese}, {English, &kMenuEnglish}}},
-        {&kMenuHelp, {{About, &kMenuAbout}, {CommandId::HelpManual, &kMenuManual}}},
+        {&kMenuHelp,
+         {{About, &kMenuAbout}, {CommandId::HelpManual, &kMenuManual}, {PortCheck, &kMenuPortCheck}}},
     };
 }
 

@@ -1,9 +1,11 @@
 // quorvane-cli: reads, backs up, compares, restores and copies the
-// parameters of meters on a line from a shell or a script.
+// parameters of meters on a line from a shell or a script, and tells why a
+// serial port will not work.
 // Exit codes: 0 done, 1 a meter refused, did not answer or read back
 // differently (for scan: no meter found), 2 bad usage or a bad file, 3 the
 // line cannot be opened.
 #include "CliCommand.h"
+#include "PortsCommand.h"
 #include "TerminationSignals.h"
 
 #include <QCommandLineParser>
@@ -34,7 +36,8 @@ int main(int argc, char *argv[])
                        "  restore ADDRESS --from FILE.json [--skip k,k...] --yes\n"
                        "  copy --from FILE.json|ADDRESS --to ADDRESS... [--skip k,k...] --yes\n"
                        "  scan [--from 0 --to 63] [--bauds 9600,19200] [--parities N,E,O] [--stopbits 1,2]\n"
-                       "       [--timeout MS]                finds the meters on the line"));
+                       "       [--timeout MS]                finds the meters on the line\n"
+                       "  ports [--json]                   why a serial port will not work"));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("command"),
@@ -66,6 +69,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption parities = valued("parities", "Parities the scan tries: N, E, O.", "P,P...");
     const QCommandLineOption timeout =
         valued("timeout", "The scan's wait for an answer (default 40 ms plus two frame times).", "MS");
+    const QCommandLineOption root =
+        valued("root", "ports: the directory the devices are looked for under (/).", "DIR");
     const QCommandLineOption yes(QStringLiteral("yes"),
                                  QStringLiteral("Confirms that parameters are written."));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("One JSON document for scripts."));
@@ -80,6 +85,9 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
     Q_UNUSED(home);
+    if (parser.positionalArguments().value(0) == QLatin1String("ports"))
+        return runPorts(parser.isSet(json), parser.value(lang), parser.positionalArguments().mid(1),
+                        parser.value(root));
 
     CliOptions options;
     options.positional = parser.positionalArguments();

@@ -6,8 +6,8 @@
 
 // Bad usage; %1 the word or value concerned.
 inline constexpr BiText kCliNoCommand{
-    "缺少命令：read、params、backup、compare、restore、copy 或 scan。",
-    "No command given: read, params, backup, compare, restore, copy or scan."};
+    "缺少命令：read、params、backup、compare、restore、copy、scan 或 ports。",
+    "No command given: read, params, backup, compare, restore, copy, scan or ports."};
 inline constexpr BiText kCliUnknownCommand{"未知命令“%1”。", "Unknown command \"%1\"."};
 inline constexpr BiText kCliBadAddress{"“%1”不是有效的仪表地址（0..63）。",
                                        "\"%1\" is not a meter address (0..63)."};
@@ -26,6 +26,8 @@ inline constexpr BiText kCliNeedYes{"此命令会写入仪表参数；确认请�
                                     "written."};
 inline constexpr BiText kCliBadSkip{"--skip 中“%1”不是有效的参数序号 k。",
                                     "--skip: \"%1\" is not a parameter k."};
+inline constexpr BiText kCliPortsNoArgument{"ports 命令不接受参数“%1”。",
+                                            "The ports command takes no argument \"%1\"."};
 inline constexpr BiText kCliBadOption{"选项 %1 的值“%2”无效。", "Option %1: \"%2\" is not valid."};
 inline constexpr BiText kCliCannotRead{"无法读取文件 %1。", "The file %1 cannot be read."};
 inline constexpr BiText kCliCannotWrite{"无法写入文件 %1。", "The file %1 cannot be written."};

@@ -476,6 +476,48 @@ private slots:
         }
     }
 
+    void stable_device_name_and_port_check_data()
+    {
+        QTest::addColumn<int>("lang");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Chinese") << 0 << "端口检查…"
+                                 << "端口检查";
+        QTest::newRow("English") << 1 << "Port check…"
+                                 << "Port check";
+    }
+    void stable_device_name_and_port_check()
+    {
+        QFETCH(int, lang);
+        QFETCH(QString, button);
+        QFETCH(QString, caption);
+        const QString stable = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5Q2B-if00-port0");
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(lang));
+        fixture.set(QStringLiteral("Ports"), QStringLiteral("COM5"), stable);
+        CMainFrame *frame = fixture.start();
+        QStringList ports;
+        QString buttonText;
+        QString checkCaption;
+        WhenModalShown interact([&](QDialog *dialog) {
+            ports = entries(list(dialog, "port1001"));
+            auto *check = dialog->findChild<QPushButton *>(QStringLiteral("portCheck"));
+            buttonText = check->text();
+            // Runs once the port check's own loop runs, with it on top.
+            QTimer::singleShot(0, [&] {
+                auto *shown = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+                checkCaption = shown->windowTitle();
+                QTest::mouseClick(shown->findChild<QPushButton *>(QStringLiteral("close")), Qt::LeftButton);
+            });
+            QTest::mouseClick(check, Qt::LeftButton);
+            click(dialog, "cancel2");
+        });
+        frame->onCommand(CommandId::CommConfig);
+        QCOMPARE(ports.value(4), QStringLiteral("COM5  (%1)").arg(stable));
+        QCOMPARE(buttonText, button);
+        QCOMPARE(checkCaption, caption);
+    }
+
     void port_that_cannot_be_opened_data()
     {
         QTest::addColumn<int>("lang");

@@ -50,7 +50,7 @@ const QStringList kChineseMenu{
     "&R)=32796|-|通讯统计(&T)=32802|通讯监视(&F)=32803",
     "查看(&V)|工具栏(&T)=59392[x]|状态栏(&S)=59393[x]",
     "语言(&L)|简体中文(&C)=32800[x]|英语(&E)=32799",
-    "帮助(&H)|关于&A)=57664|帮助手册(&M)=32794",
+    "帮助(&H)|关于&A)=57664|帮助手册(&M)=32794|端口检查(&P)=32805",
 };
 
 const QStringList kEnglishMenu{
@@ -59,7 +59,7 @@ const QStringList kEnglishMenu{
     "&Range=32796|-|Line &Statistics=32802|&Traffic Monitor=32803",
     "&View|&Toolbar=59392[x]|&Status Bar=59393[x]",
     "&Language|&Chinese=32800|&English=32799[x]",
-    "&Help|&About=57664|&Manual=32794",
+    "&Help|&About=57664|&Manual=32794|&Port check=32805",
 };
 
 void showMenus(CMainFrame *frame)
@@ -525,6 +525,29 @@ private slots:
         frame->onCommand(CommandId::About);
         QCOMPARE(seenCaption, caption);
         QVERIFY(line.contains(QStringLiteral(QUORVANE_VERSION)));
+    }
+
+    void port_check_from_the_help_menu_data()
+    {
+        QTest::addColumn<int>("lang");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Chinese") << 0 << "端口检查";
+        QTest::newRow("English") << 1 << "Port check";
+    }
+    void port_check_from_the_help_menu()
+    {
+        QFETCH(int, lang);
+        QFETCH(QString, caption);
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QString::number(lang));
+        fixture.start();
+        QString seenCaption;
+        WhenModalShown look([&](QDialog *dialog) {
+            seenCaption = dialog->windowTitle();
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("close")), Qt::LeftButton);
+        });
+        fixture.menuItem(CommandId::PortCheck)->trigger();
+        QCOMPARE(seenCaption, caption);
     }
 
     void exit_command_closes_the_window()
