@@ -28,7 +28,8 @@ HistoryRecorder::HistoryRecorder(const LiveValueTable &values, const QString &di
     follow(values);
 }
 
-HistoryRecorder::HistoryRecorder(const LiveValueTable &values, const OwnFile &file, Clock now, QObject *parent)
+HistoryRecorder::HistoryRecorder(const LiveValueTable &values, const OwnFile &file, Clock now,
+                                 QObject *parent)
     : QObject(parent), path(file.path), days(std::max(file.retentionDays, 1)),
       clock(now ? std::move(now) : Clock(systemClock))
 {
@@ -134,14 +135,24 @@ void HistoryRecorder::record(int address, std::optional<double> value)
         commitTimer.start();
 }
 
+void HistoryRecorder::recordAlarm(const AlarmEvent &event)
+{
+    if (!writer)
+        return;
+    alarmBuffer.append(event);
+    if (!commitTimer.isActive())
+        commitTimer.start();
+}
+
 void HistoryRecorder::flush()
 {
     commitTimer.stop();
-    if (buffer.isEmpty() || !writer)
+    if ((buffer.isEmpty() && alarmBuffer.isEmpty()) || !writer)
         return;
-    if (writer->append(buffer)) {
+    if (writer->append(buffer, alarmBuffer)) {
         const int values = int(buffer.size());
         buffer.clear();
+        alarmBuffer.clear();
         failing = false;
         emit committed(values);
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlarmEvaluation.h"
 #include "HistoryTypes.h"
 
 #include <QList>
@@ -67,6 +68,10 @@ public:
     void setRetentionDays(int days);
     int retentionDays() const { return days; }
 
+    // Buffers an alarm event, committed in the transaction of the values;
+    // dropped while the file is not open (recording off from the start).
+    void recordAlarm(const AlarmEvent &event);
+
     // Commits what is buffered now; also done on destruction.
     void flush();
 
@@ -104,6 +109,7 @@ private:
     HistoryError failure;
     std::unique_ptr<HistoryStore> writer;
     QList<HistorySample> buffer;
+    QList<AlarmEvent> alarmBuffer;
     std::array<qint64, 64> lastMsecs{};
     QTimer commitTimer;
     QThread worker;

@@ -150,11 +150,20 @@ HistoryStore::HistoryStore(const QString &path)
         !exec(QStringLiteral("CREATE TABLE IF NOT EXISTS bucket(address INTEGER NOT NULL, start INTEGER NOT "
                              "NULL, lo INTEGER, hi INTEGER, n INTEGER NOT NULL, silent INTEGER NOT NULL, "
                              "PRIMARY KEY(address, start)) WITHOUT ROWID")) ||
+        !exec(
+            QStringLiteral("CREATE TABLE IF NOT EXISTS alarm_event(ms INTEGER NOT NULL, address INTEGER NOT "
+                           "NULL, kind TEXT NOT NULL, event TEXT NOT NULL, value REAL, \"limit\" REAL)")) ||
         !markVersion())
         return;
 
     insertSample = QSqlQuery(db);
     mergeBucket = QSqlQuery(db);
+    insertAlarm = QSqlQuery(db);
+    if (!insertAlarm.prepare(QStringLiteral("INSERT INTO alarm_event(ms, address, kind, event, value, "
+                                            "\"limit\") VALUES(?, ?, ?, ?, ?, ?)"))) {
+        fail(insertAlarm);
+        return;
+    }
     // A sample already recorded is ignored, so the bucket counts it once.
     if (!insertSample.prepare(QStringLiteral("INSERT OR IGNORE INTO sample(key, tenths) VALUES(?, ?)"))) {
         fail(insertSample);
@@ -178,6 +187,7 @@ HistoryStore::~HistoryStore()
 {
     insertSample = QSqlQuery();
     mergeBucket = QSqlQuery();
+    insertAlarm = QSqlQuery();
     db.close();
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(connection);
@@ -220,14 +230,28 @@ bool HistoryStore::run(QSqlQuery &query, const QString &sql, const QList<QVarian
     return query.exec() || fail(query);
 }
 
-bool HistoryStore::append(const QList<HistorySample> &batch)
+bool HistoryStore::append(const QList<HistorySample> &batch, const QList<AlarmEvent> &alarms)
 {
     if (!open)
         return false;
-    if (batch.isEmpty())
+    if (batch.isEmpty() && alarms.isEmpty())
         return true;
     if (!db.transaction())
         return fail(db.lastError().text());
+    const QVariant noReal(QMetaType::fromType<double>());
+    for (const AlarmEvent &event : alarms) {
+        insertAlarm.bindValue(0, event.ms);
+        insertAlarm.bindValue(1, event.address);
+        insertAlarm.bindValue(2, QString::fromLatin1(alarmKindName(event.kind)));
+        insertAlarm.bindValue(3, QString::fromLatin1(alarmEventName(event.what)));
+        insertAlarm.bindValue(4, event.value ? QVariant(*event.value) : noReal);
+        insertAlarm.bindValue(5, event.limit ? QVariant(*event.limit) : noReal);
+        if (!insertAlarm.exec()) {
+            fail(insertAlarm);
+            db.rollback();
+            return false;
+        }
+    }
 
     std::map<std::pair<int, qint64>, Aggregate> buckets;
     const QVariant nullValue(QMetaType::fromType<qlonglong>());
@@ -273,6 +297,54 @@ bool HistoryStore::append(const QList<HistorySample> &batch)
         return false;
     }
     return true;
+}
+
+QList<AlarmEvent> HistoryStore::alarmEvents(const QList<int> &addresses, qint64 fromMs, qint64 toMs) const
+{
+    QList<AlarmEvent> events;
+    QSqlQuery query(db);
+    if (!open || !run(query,
+                      QStringLiteral("SELECT ms, address, kind, event, value, \"limit\" FROM alarm_event "
+                                     "WHERE ms >= ? AND ms < ? ORDER BY ms, rowid"),
+                      {fromMs, toMs}))
+        return events;
+    while (query.next()) {
+        const int address = query.value(1).toInt();
+        const std::optional<AlarmKind> kind = alarmKindNamed(query.value(2).toString());
+        if (!kind || (!addresses.isEmpty() && !addresses.contains(address)))
+            continue;
+        AlarmEvent event;
+        event.ms = query.value(0).toLongLong();
+        event.address = address;
+        event.kind = *kind;
+        const QString what = query.value(3).toString();
+        event.what = what == QLatin1String("raised")    ? AlarmEvent::What::Raised
+                     : what == QLatin1String("cleared") ? AlarmEvent::What::Cleared
+                                                        : AlarmEvent::What::Acknowledged;
+        if (!query.value(4).isNull())
+            event.value = query.value(4).toDouble();
+        if (!query.value(5).isNull())
+            event.limit = query.value(5).toDouble();
+        events << event;
+    }
+    return events;
+}
+
+QList<std::pair<int, AlarmKind>> HistoryStore::unacknowledgedAlarms() const
+{
+    QList<std::pair<int, AlarmKind>> waiting;
+    QSqlQuery query(db);
+    if (!open || !run(query,
+                      QStringLiteral(
+                          "SELECT address, kind FROM alarm_event GROUP BY address, kind HAVING "
+                          "max(CASE WHEN event = 'raised' THEN ms END) > "
+                          "coalesce(max(CASE WHEN event = 'acknowledged' THEN ms END), -1) ORDER BY address"),
+                      {}))
+        return waiting;
+    while (query.next())
+        if (const std::optional<AlarmKind> kind = alarmKindNamed(query.value(1).toString()))
+            waiting << std::pair(query.value(0).toInt(), *kind);
+    return waiting;
 }
 
 bool HistoryStore::selectSamples(QSqlQuery &query, const QList<int> &meters, qint64 fromMs, qint64 toMs)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlarmEvaluation.h"
 #include "HistoryTypes.h"
 
 #include <QList>
@@ -22,6 +23,11 @@
 //     About 2 bytes a value more; 2 minutes rather than longer, so that only
 //     ranges under about 2 days (1600 columns) read the rows, which is slow.
 //
+//   alarm_event(ms, address, kind, event, value, "limit")
+//     every alarm raised, cleared or acknowledged: kind "high", "low" or
+//     "comm", event "raised", "cleared" or "acknowledged"; value and limit
+//     NULL where there is none. Written in the transactions of the samples.
+//
 // The file is in WAL mode with synchronous=NORMAL: a killed process loses at
 // most the transaction it had not committed, and the file stays whole. Use a
 // store only in the thread that made it; other threads open their own.
@@ -41,10 +47,18 @@ public:
     const HistoryError &error() const { return failure; }
     QString errorText(int language) const { return failure.text(language); }
 
-    // Writes the batch in one transaction. A sample whose time and address
-    // are already recorded is left out. False with error() when the
-    // transaction failed; then nothing of the batch is written.
-    bool append(const QList<HistorySample> &batch);
+    // Writes the batch and the alarm events in one transaction. A sample
+    // whose time and address are already recorded is left out. False with
+    // error() when the transaction failed; then nothing of the batch is
+    // written.
+    bool append(const QList<HistorySample> &batch, const QList<AlarmEvent> &alarms = {});
+
+    // The alarm events of the meters (all for an empty list) in [fromMs,
+    // toMs), in time order; empty with error() when the read failed.
+    QList<AlarmEvent> alarmEvents(const QList<int> &addresses, qint64 fromMs, qint64 toMs) const;
+    // The alarms raised and not acknowledged since: the last event of each
+    // meter and kind that is not an acknowledgement follows its last raise.
+    QList<std::pair<int, AlarmKind>> unacknowledgedAlarms() const;
 
     // The samples of the meters in [fromMs, toMs), in time order and, at one
     // time, by address; empty with error() when the read failed.
@@ -100,4 +114,5 @@ private:
     mutable HistoryError failure;
     QSqlQuery insertSample;
     QSqlQuery mergeBucket;
+    QSqlQuery insertAlarm;
 };

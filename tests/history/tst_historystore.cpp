@@ -88,6 +88,7 @@ class TestHistoryStore : public QObject {
 
 private slots:
     void appendAndReadBack();
+    void alarmEventsAndTheirAcknowledgement();
     void openFails_data();
     void openFails();
     void failedAppendWritesNothing_data();
@@ -103,6 +104,34 @@ private slots:
 private:
     QTemporaryDir dir;
 };
+
+// Alarm events go into the file with the samples and come back in order;
+// an alarm raised after its last acknowledgement still waits after a
+// restart, whether it is active or has cleared.
+void TestHistoryStore::alarmEventsAndTheirAcknowledgement()
+{
+    using What = AlarmEvent::What;
+    const QString path = dir.filePath(QStringLiteral("alarms.db"));
+    const QList<AlarmEvent> events{
+        {kT0, 3, AlarmKind::High, What::Raised, 105.5, 100},
+        {kT0 + 10, 3, AlarmKind::High, What::Acknowledged, 105.5, 100},
+        {kT0 + 20, 4, AlarmKind::Comm, What::Raised, std::nullopt, std::nullopt},
+        {kT0 + 30, 3, AlarmKind::High, What::Cleared, 94.0, 100},
+        {kT0 + 40, 5, AlarmKind::Low, What::Raised, -1.0, 0},
+        {kT0 + 50, 5, AlarmKind::Low, What::Cleared, 2.0, 0},
+    };
+    {
+        HistoryStore store(path);
+        QVERIFY(store.append({{kT0, 3, 105.5}}, events.mid(0, 3)));
+        QVERIFY(store.append({}, events.mid(3)));
+    }
+    HistoryStore store(path);
+    QCOMPARE(store.alarmEvents({}, kT0, kT0 + 51), events);
+    QCOMPARE(store.alarmEvents({5}, kT0, kT0 + 45), QList<AlarmEvent>{events[4]});
+    QCOMPARE(store.unacknowledgedAlarms(),
+             (QList<std::pair<int, AlarmKind>>{{4, AlarmKind::Comm}, {5, AlarmKind::Low}}));
+    QCOMPARE(store.samples({3}, kT0, kT0 + 1).size(), 1);
+}
 
 void TestHistoryStore::appendAndReadBack()
 {
