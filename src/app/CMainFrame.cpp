@@ -11,6 +11,7 @@
 #include "FrameCommands.h"
 #include "HistoryChartWindow.h"
 #include "HistoryRecorder.h"
+#include "LineScanWindow.h"
 #include "LineStatisticsWindow.h"
 #include "LockKeyIndicators.h"
 #include "Language.h"
@@ -186,6 +187,9 @@ void CMainFrame::onCommand(int id)
     case DataBackup:
         showParameterSets();
         break;
+    case ScanLine:
+        showLineScan();
+        break;
     case CommandId::HelpManual:
         help.open(language());
         break;
@@ -266,17 +270,47 @@ void CMainFrame::showParameterSets()
         return;
     }
     if (!setsWindow) {
-        auto typeName = [this](int id) {
-            const std::optional<MeterType> type =
-                MeterTypeCatalog(prompter, DataDirectory::path(), language()).type(id);
-            return type ? type->name : QString::number(id);
-        };
-        setsWindow = new ParameterSetsWindow(meterLine, *store, configuration, catalogueMenus(prompter, lang),
-                                             typeName, [this] { return refusedWhileWatching(); }, lang,
-                                             prompter, this);
+        setsWindow = new ParameterSetsWindow(
+            meterLine, *store, configuration, catalogueMenus(prompter, lang),
+            [this](int id) { return meterTypeName(id); }, [this] { return refusedWhileWatching(); }, lang,
+            prompter, this);
     }
     setsWindow->setPositions(MeterRegister(prompter, DataDirectory::path(), language()).installPositions());
     bringUp(setsWindow);
+}
+
+QString CMainFrame::meterTypeName(int id)
+{
+    const std::optional<MeterType> type =
+        MeterTypeCatalog(prompter, DataDirectory::path(), language()).type(id);
+    return type ? type->name : QString::number(id);
+}
+
+LineScanWindow *CMainFrame::lineScan() const
+{
+    return scanWindow;
+}
+
+// The window takes its finds as the configuration without a restart: the
+// line is reopened with them as after the port dialog.
+void CMainFrame::showLineScan()
+{
+    if (refusedWhileWatching())
+        return;
+    if (!scanWindow) {
+        LineScanWindow::Seams seams;
+        seams.typeName = [this](int id) { return meterTypeName(id); };
+        seams.refused = [this] { return refusedWhileWatching(); };
+        seams.reopenLine = [this](const PortSettings &chosen) {
+            meterLine.close();
+            port = chosen;
+            startLine(kOpenPortFailed, kCaptionConfigError);
+        };
+        seams.registerDirectory = DataDirectory::path();
+        scanWindow = new LineScanWindow(meterLine, configuration, port, settings, std::move(seams), lang,
+                                        prompter, this);
+    }
+    bringUp(scanWindow);
 }
 
 void CMainFrame::showTrafficMonitor()

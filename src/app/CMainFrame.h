@@ -16,6 +16,7 @@ class CQuorvaneView;
 class FrameCommands;
 class HistoryChartWindow;
 class Language;
+class LineScanWindow;
 class LineStatisticsWindow;
 class LockKeyIndicators;
 class MeterConfiguration;
@@ -88,6 +89,7 @@ public:
     TrafficMonitorWindow *trafficMonitor() const;
     HistoryChartWindow *historyChart() const;
     ParameterSetsWindow *parameterSets() const;
+    LineScanWindow *lineScan() const;
 
 private:
     void buildStatusBar();
@@ -109,11 +111,13 @@ private:
     void showTrafficMonitor();
     void showHistoryChart();
     void showParameterSets();
+    void showLineScan();
+    QString meterTypeName(int id);
 
     QuorvaneApplication &application;
     MeterLine &meterLine;
     BrokerWatch &lineWatch;
-    const MeterConfiguration &configuration;
+    MeterConfiguration &configuration;
     Language &lang;
     Prompts &prompter;
     HelpManual help;
@@ -134,4 +138,5 @@ private:
     QPointer<TrafficMonitorWindow> trafficWindow;
     QPointer<HistoryChartWindow> historyWindow;
     QPointer<ParameterSetsWindow> setsWindow;
+    QPointer<LineScanWindow> scanWindow;
 };

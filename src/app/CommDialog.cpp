@@ -24,9 +24,6 @@ namespace {
 
 constexpr int kPortCount = 10;
 constexpr int kLowestDataBits = 4;
-constexpr std::array kBaudRates{"75",    "110",   "134",   "150",   "300",    "600",
-                                "1200",  "1800",  "2400",  "4800",  "7200",   "9600",
-                                "14400", "19200", "38400", "57600", "115200", "128000"};
 constexpr std::array kParities{&kParityNone, &kParityOdd, &kParityEven, &kParityMark, &kParitySpace};
 // In the order of LineTransportSettings::Kind.
 constexpr std::array kTransports{&kTransportSerial, &kTransportRtuTcp, &kTransportModbusTcp,
@@ -204,7 +201,7 @@ void CommDialog::fillLists(int language)
         portList->addItem(device.isEmpty() ? name : QStringLiteral("%1  (%2)").arg(name, device), name);
     }
     baudList->clear();
-    for (const char *rate : kBaudRates)
+    for (const char *rate : PortSettings::BaudRates)
         baudList->addItem(QString::fromLatin1(rate));
     dataBitsList->clear();
     for (int bits = kLowestDataBits; bits <= 8; ++bits)

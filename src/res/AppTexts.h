@@ -22,6 +22,7 @@ inline constexpr BiText kMenuHistoryChart{"历史曲线(&H)", "&History Chart"};
 inline constexpr BiText kMenuChartRange{"图表的显示范围(&R)", "Chart &Range"};
 inline constexpr BiText kMenuLineStatistics{"通讯统计(&T)", "Line &Statistics"};
 inline constexpr BiText kMenuTrafficMonitor{"通讯监视(&F)", "&Traffic Monitor"};
+inline constexpr BiText kMenuScanLine{"扫描仪表(&N)", "Sca&n the Line"};
 inline constexpr BiText kMenuView{"查看(&V)", "&View"};
 inline constexpr BiText kMenuToolbar{"工具栏(&T)", "&Toolbar"};
 inline constexpr BiText kMenuStatusBar{"状态栏(&S)", "&Status Bar"};

@@ -20,6 +20,7 @@ inline constexpr int Chinese = 32800;
 inline constexpr int HistoryChart = 32801;
 inline constexpr int LineStatistics = 32802;
 inline constexpr int TrafficMonitor = 32803;
+inline constexpr int ScanLine = 32804;
 inline constexpr int PortCheck = 32805;
 inline constexpr int About = 57664;
 inline constexpr int Exit = 57665;

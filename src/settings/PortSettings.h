@@ -2,11 +2,19 @@
 
 #include <QString>
 
+#include <array>
+
 class SettingsFile;
 
 // The serial line settings of section "CommConfig": what the port dialog
 // edits and what the port is opened and configured with.
 struct PortSettings {
+    // The baud rates the port dialog offers, in its order: baudIndex is a
+    // position in this list.
+    static constexpr std::array<const char *, 18> BaudRates{
+        "75",   "110",  "134",  "150",   "300",   "600",   "1200",  "1800",   "2400",
+        "4800", "7200", "9600", "14400", "19200", "38400", "57600", "115200", "128000"};
+
     int portNumber = 1;                        // n of "COMn", 1..10
     QString portText = QStringLiteral("COM1"); // the port name the line is opened by
     int baudIndex = 11;                        // position in the list of baud rates

@@ -4,14 +4,15 @@
 // It writes OUTDIR/panels-5-LANG.png, panels-64-LANG.png, parameters-LANG.png,
 // chart-LANG.png, chart-settings-LANG.png, chart-range-LANG.png, wizard-1-LANG.png,
 // wizard-2-LANG.png, manager-LANG.png, meter-info-LANG.png, statistics-LANG.png,
-// traffic-LANG.png, history-LANG.png and sets-compare-LANG.png (LANG zh or en). A third argument
-// takes one scene only (panels-5, panels-64, chart, register, diagnostics).
+// traffic-LANG.png, history-LANG.png, sets-compare-LANG.png and scan-LANG.png (LANG zh or en). A
+// third argument takes one scene only (panels-5, panels-64, chart, register, diagnostics, scan).
 #include "FrameTestSupport.h"
 
 #include "CQuorvaneView.h"
 #include "CommandIds.h"
 #include "HistoryChartWindow.h"
 #include "HistoryStore.h"
+#include "LineScanWindow.h"
 #include "LineStatisticsWindow.h"
 #include "MeterManager.h"
 #include "MeterSimProcess.h"
@@ -23,7 +24,9 @@
 #include "StoreFixtures.h"
 
 #include <QComboBox>
+#include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTreeWidget>
 #include <QWizard>
@@ -35,7 +38,7 @@
 namespace {
 
 struct Scene {
-    enum Kind { Panels, PanelsAndParameters, Chart, Register, Diagnostics };
+    enum Kind { Panels, PanelsAndParameters, Chart, Register, Diagnostics, Scan };
     QString name;
     int first;
     int last;
@@ -195,6 +198,24 @@ void shootDiagnostics(CMainFrame *frame, const QString &outDir, const QString &s
     sets->grab().save(QStringLiteral("%1/sets-compare-%2.png").arg(outDir, suffix));
 }
 
+// The scan window after a scan of addresses 0..9 at the line's own baud
+// rate and at 19200, where the meters are, one answering with an exception.
+void shootScan(CMainFrame *frame, const QString &outDir, const QString &suffix)
+{
+    frame->onCommand(CommandId::ScanLine);
+    LineScanWindow *scan = frame->lineScan();
+    scan->resize(760, 680);
+    scan->findChild<QSpinBox *>(QStringLiteral("toSpin"))->setValue(9);
+    auto *bauds = scan->findChild<QListWidget *>(QStringLiteral("baudList"));
+    for (int row = 0; row < bauds->count(); ++row)
+        if (bauds->item(row)->text() == QStringLiteral("19200"))
+            bauds->item(row)->setCheckState(Qt::Checked);
+    if (!scan->start() || !QTest::qWaitFor([scan] { return !scan->scanning(); }, 60000))
+        return;
+    QTest::qWait(300);
+    scan->grab().save(QStringLiteral("%1/scan-%2.png").arg(outDir, suffix));
+}
+
 bool shoot(const Scene &scene, const QString &outDir, int language)
 {
     const QString suffix = language ? QStringLiteral("en") : QStringLiteral("zh");
@@ -222,7 +243,8 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
     }
     CMainFrame *frame = fixture.start();
     frame->setGeometry(0, 0, 1024, 720);
-    if (scene.kind == Scene::Chart || scene.kind == Scene::Register || scene.kind == Scene::Diagnostics) {
+    if (scene.kind == Scene::Chart || scene.kind == Scene::Register || scene.kind == Scene::Diagnostics ||
+        scene.kind == Scene::Scan) {
         // Every meter answered once before the first set.
         QTest::qWait(3000);
         if (scene.kind == Scene::Chart)
@@ -232,6 +254,8 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
             shootModal(QStringLiteral("%1/port-%2.png").arg(outDir, suffix),
                        [frame] { frame->onCommand(CommandId::CommConfig); });
         }
+        else if (scene.kind == Scene::Scan)
+            shootScan(frame, outDir, suffix);
         else
             shootDiagnostics(frame, outDir, suffix, fixture.home.path());
         fixture.application.reset();
@@ -293,6 +317,12 @@ int main(int argc, char *argv[])
          {QStringLiteral("--silent"), QStringLiteral("4"), QStringLiteral("--bad-crc"), QStringLiteral("5"),
           QStringLiteral("--param"), QStringLiteral("2:1=250"), QStringLiteral("--param"), QStringLiteral("2:3=12")},
          Scene::Diagnostics},
+        {QStringLiteral("scan"),
+         1,
+         5,
+         {QStringLiteral("--refuse"), QStringLiteral("4"), QStringLiteral("--baud"), QStringLiteral("19200"),
+          QStringLiteral("--stop-bits"), QStringLiteral("2"), QStringLiteral("--strict-line")},
+         Scene::Scan},
     };
     for (const Scene &scene : scenes)
         if ((only.isEmpty() || scene.name == only) && !shoot(scene, outDir, language))
