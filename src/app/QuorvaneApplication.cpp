@@ -5,7 +5,10 @@
 #include "CatalogueMenus.h"
 #include "CQuorvaneView.h"
 #include "DataDirectory.h"
+#include "AlarmLimitsStore.h"
 #include "HistoryRecorder.h"
+#include "HistoryStore.h"
+#include "LineAlarms.h"
 #include "HistoryTexts.h"
 #include "MessageBoxPrompts.h"
 #include "MeterLine.h"
@@ -23,7 +26,6 @@
 #include <QDialog>
 #include <QDir>
 
-
 QuorvaneApplication::QuorvaneApplication(FrameSeams frameSeams)
     : seams(std::move(frameSeams)), prompts(seams.prompts)
 {
@@ -40,6 +42,7 @@ QuorvaneApplication::~QuorvaneApplication()
     // values it records.
     frame.reset();
     lineWatch.reset();
+    lineAlarms.reset();
     writeLogger.reset();
     sets.reset();
     recorder.reset();
@@ -75,6 +78,9 @@ bool QuorvaneApplication::InitInstance()
     meters.load(SettingsFile());
     meterLine = std::make_unique<MeterLine>(settingsPortNames(), meters, catalogueMenus(*prompts, lang));
     lineWatch = std::make_unique<BrokerWatch>(meterLine->watchedValues());
+    lineAlarms = std::make_unique<LineAlarms>();
+    lineAlarms->follow(*meterLine);
+    loadAlarmLimits();
     frame =
         std::make_unique<CMainFrame>(*this, *meterLine, *lineWatch, meters, lang, *prompts, seams.helpOpener);
     if (ownPrompts)
@@ -96,6 +102,11 @@ void QuorvaneApplication::startRecording()
             kHistoryCannotOpen.text(lang.index())
                 .arg(QDir::toNativeSeparators(recorder->filePath()), recorder->errorText(lang.index())),
             kHistoryCaption.text(lang.index()));
+    // The alarm log is kept with the values; alarms left unacknowledged
+    // at the last exit wait for their acknowledgement again.
+    QObject::connect(lineAlarms.get(), &LineAlarms::happened, recorder.get(), &HistoryRecorder::recordAlarm);
+    if (recorder->store())
+        lineAlarms->restoreUnacknowledged(recorder->store()->unacknowledgedAlarms());
     CMainFrame *window = frame.get();
     QObject::connect(recorder.get(), &HistoryRecorder::failed, window, [this, window] {
         window->setStatusText(kHistoryWriteFailed.text(lang.index()).arg(recorder->errorText(lang.index())));
@@ -104,12 +115,36 @@ void QuorvaneApplication::startRecording()
     // Every parameter write the line makes goes into the write log.
     sets = std::make_unique<SetStore>(DataDirectory::path());
     if (!sets->isOpen())
-        window->setStatusText(kWriteLogCannotOpen.text(lang.index())
-                                  .arg(QDir::toNativeSeparators(QDir(DataDirectory::path()).filePath(
-                                           QLatin1String(SetStore::FileName))),
-                                       sets->errorText()));
+        window->setStatusText(
+            kWriteLogCannotOpen.text(lang.index())
+                .arg(QDir::toNativeSeparators(
+                         QDir(DataDirectory::path()).filePath(QLatin1String(SetStore::FileName))),
+                     sets->errorText()));
     writeLogger = std::make_unique<WriteLogger>(*sets);
     writeLogger->follow(*meterLine);
+}
+
+bool QuorvaneApplication::loadAlarmLimits()
+{
+    const SettingsFile settings;
+    const QString commLoss = settings.ReadSetting(Setting::AlarmCommLoss);
+    bool counted = false;
+    const int count = commLoss.toInt(&counted);
+    lineAlarms->setCommLossAfter(counted && count >= 0 ? count : LineAlarms::DefaultCommLossAfter);
+    const AlarmLimitsStore store(DataDirectory::path());
+    const std::optional<QHash<int, AlarmLimits>> limits = store.load();
+    if (!limits) {
+        prompts->error(
+            kAlarmLimitsCannotRead.text(lang.index())
+                .arg(QDir::toNativeSeparators(
+                         QDir(DataDirectory::path()).filePath(QLatin1String(AlarmLimitsStore::FileName))),
+                     store.errorText()),
+            kCaptionError.text(lang.index()));
+        return false;
+    }
+    for (int address = 0; address < Modbus::MeterCount; ++address)
+        lineAlarms->setLimits(address, limits->value(address));
+    return true;
 }
 
 void QuorvaneApplication::requestExit()

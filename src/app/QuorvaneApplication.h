@@ -9,6 +9,7 @@
 
 class BrokerWatch;
 class HistoryRecorder;
+class LineAlarms;
 class MeterLine;
 class MessageBoxPrompts;
 class Prompts;
@@ -55,6 +56,12 @@ public:
     BrokerWatch *watch() const { return lineWatch.get(); }
     // Records the live values into the value history; null before the line.
     HistoryRecorder *history() const { return recorder.get(); }
+    // The alarms of the line, judged on every poll; null before the line.
+    LineAlarms *alarms() const { return lineAlarms.get(); }
+    // Takes the alarm limits of table YbAlarm and the comm-loss count of
+    // the settings file afresh (after the limits dialog stored them); false
+    // when the table cannot be read (told through the prompts).
+    bool loadAlarmLimits();
     // The parameter sets and the write log; null before the line.
     SetStore *setStore() const { return sets.get(); }
     // The one language of the program; windows follow its changes.
@@ -70,6 +77,7 @@ private:
     MeterConfiguration meters;
     std::unique_ptr<MeterLine> meterLine;
     std::unique_ptr<BrokerWatch> lineWatch; // stores into the line's live values
+    std::unique_ptr<LineAlarms> lineAlarms;
     std::unique_ptr<HistoryRecorder> recorder;
     std::unique_ptr<SetStore> sets; // the parameter sets and the write log
     std::unique_ptr<WriteLogger> writeLogger;

@@ -118,3 +118,7 @@ inline constexpr BiText kButtonCancel{"取消", "Cancel"};
 // About box (dialog 100); %1 is the version.
 inline constexpr BiText kAboutCaption{"关于", "About"};
 inline constexpr BiText kAboutLine{"Quorvane 仪表通讯  版本 %1", "Quorvane meter communication, version %1"};
+
+// The alarm table cannot be read; %1 the file, %2 SQLite's words.
+inline constexpr BiText kAlarmLimitsCannotRead{"无法读取报警限值表（%1）：%2",
+                                               "The alarm limits cannot be read from %1: %2"};

@@ -49,6 +49,12 @@ inline constexpr SettingKey ChartMaxValue{"ChartConfig", "MaxValue"};
 inline constexpr SettingKey HistoryRecord{"History", "Record"};
 inline constexpr SettingKey HistoryRetentionDays{"History", "RetentionDays"};
 
+// Alarms: missing answers in a row that raise a meter's communication-loss
+// alarm ("%d", 0 off; missing: 3), and whether the program beeps while an
+// alarm waits for its acknowledgement ("1" or "0"; missing: off).
+inline constexpr SettingKey AlarmCommLoss{"Alarms", "commloss"};
+inline constexpr SettingKey AlarmBeep{"Alarms", "beep"};
+
 // Line: how monitoring is paced. `cycle` is "period" (one meter per tick of
 // the poll period) or "fast" (the next meter as soon as the last transaction
 // has ended); `timeout` is the fast cycle's answer time-out in ms ("%d").
