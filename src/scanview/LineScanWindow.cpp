@@ -230,6 +230,9 @@ void LineScanWindow::retranslate()
     fromLabel->setText(kScanFrom.text(lang));
     toLabel->setText(kScanTo.text(lang));
     baudLabel->setText(kScanBauds.text(lang));
+    // A list takes no name from its label's buddy; a screen reader reads
+    // the label's words on it.
+    baudList->setAccessibleName(QString(kScanBauds.text(lang)).remove(QLatin1Char('&')));
     parityLabel->setText(kScanParity.text(lang));
     stopBitsLabel->setText(kScanStopBits.text(lang));
     timeoutLabel->setText(kScanTimeout.text(lang));
