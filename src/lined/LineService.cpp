@@ -1,7 +1,9 @@
 #include "LineService.h"
 
+#include "AlarmLimitsStore.h"
 #include "DataDirectory.h"
 #include "HistoryRecorder.h"
+#include "HistoryStore.h"
 #include "LineMessages.h"
 #include "MeterRegister.h"
 #include "Payloads.h"
@@ -9,6 +11,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <utility>
@@ -55,6 +58,45 @@ QString brokerFailureText(const BrokerFailure &failure)
     return QStringLiteral("libmosquitto error %1").arg(failure.code);
 }
 
+// One line of the log for a change of an alarm, e.g.
+// "high alarm raised: value 125, limit 100".
+QString alarmText(const AlarmEvent &event)
+{
+    QString text =
+        QStringLiteral("%1 alarm %2")
+            .arg(QLatin1String(alarmKindName(event.kind)), QLatin1String(alarmEventName(event.what)));
+    QStringList details;
+    if (event.value)
+        details << QStringLiteral("value %1").arg(*event.value);
+    if (event.limit)
+        details << QStringLiteral("limit %1").arg(*event.limit);
+    if (!details.isEmpty())
+        text += QStringLiteral(": ") + details.join(QStringLiteral(", "));
+    return text;
+}
+
+// "3, 5, 12", or "none".
+QString addressList(QList<int> addresses)
+{
+    if (addresses.isEmpty())
+        return QStringLiteral("none");
+    std::sort(addresses.begin(), addresses.end());
+    QStringList shown;
+    for (int address : addresses)
+        shown << QString::number(address);
+    return shown.join(QStringLiteral(", "));
+}
+
+// A payload shown in the log: one line, and not too long.
+QString shownPayload(const QByteArray &payload)
+{
+    constexpr int kShownBytes = 200;
+    QString shown = QString::fromUtf8(payload.left(kShownBytes)).simplified();
+    if (payload.size() > kShownBytes)
+        shown += QStringLiteral("…");
+    return shown;
+}
+
 } // namespace
 
 LineService::LineService(const ServiceConfig &serviceConfig, const ServiceConfig::Line &lineConfig,
@@ -97,6 +139,10 @@ LineService::LineService(const ServiceConfig &serviceConfig, const ServiceConfig
             startSending(std::max<qint64>(outbox->firstSeq() - 1, 0));
     });
     connect(&broker, &BrokerClient::messageReceived, this, &LineService::onMessage);
+    alarms.setCommLossAfter(config.commLossAfter);
+    alarms.follow(line);
+    connect(&alarms, &LineAlarms::happened, this, &LineService::onAlarmEvent);
+    connect(&alarms, &LineAlarms::changed, this, &LineService::publishAlarms);
     connect(&line, &MeterLine::happened, this, &LineService::onEvent);
     connect(&line, &MeterLine::pollJudged, this, &LineService::onPoll);
     connect(&broker, &BrokerClient::connected, this, &LineService::onConnected);
@@ -134,11 +180,26 @@ void LineService::start()
     connect(history.get(), &HistoryRecorder::failed, this,
             [this] { log(QStringLiteral("the value history failed: ") + history->errorText(kLogLanguage)); });
 
+    // The alarm log is kept with the values; alarms left unacknowledged at
+    // the last stop wait for their acknowledgement again.
+    connect(&alarms, &LineAlarms::happened, history.get(), &HistoryRecorder::recordAlarm);
+    if (const HistoryStore *store = history->store()) {
+        const QList<std::pair<int, AlarmKind>> waiting = store->unacknowledgedAlarms();
+        if (!waiting.isEmpty())
+            log(QStringLiteral("%1 alarms of the last run wait for their acknowledgement")
+                    .arg(waiting.size()));
+        alarms.restoreUnacknowledged(waiting);
+    }
+
     registerDirectory = QFileInfo(historyPath).absolutePath();
     const QString registerFile = registerDirectory + QStringLiteral("/qlvmdata.db");
     if (QFileInfo::exists(registerFile))
         registerWatcher.addPath(registerFile);
-    connect(&registerWatcher, &QFileSystemWatcher::fileChanged, this, &LineService::publishMeta);
+    loadAlarmLimits();
+    connect(&registerWatcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        publishMeta();
+        loadAlarmLimits();
+    });
 
     outbox = std::make_unique<Outbox>(historyPath);
     if (!outbox->isOpen())
@@ -146,6 +207,7 @@ void LineService::start()
     commitTimer.start();
 
     broker.subscribe(topic(QStringLiteral("history/ack")), 1);
+    broker.subscribe(topic(QStringLiteral("alarm/ack")), 1);
     if (!broker.start(brokerSettings))
         log(QStringLiteral("the broker connection cannot start: ") + brokerFailureText(broker.failure()));
     statsTimer.start();
@@ -175,6 +237,12 @@ void LineService::onConnected()
     publishStats();
     publishedMeta.clear();
     publishMeta();
+    // Every meter of the line, so that a retained message of an earlier run
+    // does not go on showing an alarm that is gone.
+    for (int address = 0; address < Modbus::MeterCount; ++address)
+        if ((address >= config.first && address <= config.last) || alarms.alarms(address).anyActive() ||
+            alarms.alarms(address).anyUnacknowledged())
+            publishAlarms(address);
     // The retained acknowledgement comes with the subscription, if there is one.
     sentUpTo = -1;
     historyInFlight.clear();
@@ -199,8 +267,12 @@ void LineService::publishMeta()
     }
 }
 
-void LineService::onMessage(const QString &messageTopic, const QByteArray &payload)
+void LineService::onMessage(const QString &messageTopic, const QByteArray &payload, bool retained)
 {
+    if (messageTopic == topic(QStringLiteral("alarm/ack"))) {
+        acknowledgeAlarms(payload, retained);
+        return;
+    }
     if (messageTopic != topic(QStringLiteral("history/ack")) || !outbox)
         return;
     const std::optional<qint64> acknowledged = Payloads::acknowledgedSeq(payload);
@@ -253,6 +325,81 @@ void LineService::onEvent(const LineEvent &event)
     const QString text = LineMessages::text(event, kLogLanguage);
     log(text, event.address);
     broker.publish(topic(QStringLiteral("event")), Payloads::event(event, text), 1, false);
+}
+
+void LineService::loadAlarmLimits()
+{
+    const QString file = QDir(registerDirectory).filePath(QLatin1String(AlarmLimitsStore::FileName));
+    std::optional<QHash<int, AlarmLimits>> limits;
+    QString problem;
+    // The store would create a missing file; the service only reads one.
+    if (!QFileInfo::exists(file)) {
+        problem = QStringLiteral("no alarm limits: %1 does not exist").arg(file);
+    } else {
+        const AlarmLimitsStore store(registerDirectory);
+        limits = store.load();
+        if (!limits)
+            problem = QStringLiteral("no alarm limits: table YbAlarm of %1 cannot be read: %2")
+                          .arg(file, store.errorText());
+    }
+    if (!problem.isEmpty() && problem != alarmLimitsProblem)
+        log(problem);
+    alarmLimitsProblem = problem;
+    const QHash<int, AlarmLimits> read = limits.value_or(QHash<int, AlarmLimits>());
+    for (int address = 0; address < Modbus::MeterCount; ++address)
+        alarms.setLimits(address, read.value(address));
+    if (limits && (!alarmLimitsRead || read != alarmLimits))
+        log(QStringLiteral("alarm limits from %1 for the meters %2").arg(file, addressList(read.keys())));
+    alarmLimitsRead = limits.has_value();
+    alarmLimits = read;
+}
+
+void LineService::onAlarmEvent(const AlarmEvent &event)
+{
+    const QString text = alarmText(event);
+    log(text, event.address);
+    broker.publish(topic(QStringLiteral("event")), Payloads::alarmEvent(event, text), 1, false);
+}
+
+void LineService::publishAlarms(int address)
+{
+    // A connection publishes every meter's alarms anew.
+    if (!broker.isConnected())
+        return;
+    broker.publish(topic(QStringLiteral("meters/%1/alarm").arg(address)),
+                   Payloads::alarm(alarms.alarms(address)), 1, true);
+}
+
+void LineService::acknowledgeAlarms(const QByteArray &payload, bool retained)
+{
+    // A retained acknowledgement comes again with every connection and
+    // would acknowledge alarms raised after it was written.
+    if (retained) {
+        log(QStringLiteral("a retained alarm acknowledgement is ignored: ") + shownPayload(payload));
+        return;
+    }
+    const std::optional<Payloads::AlarmAcknowledgement> acknowledgement =
+        Payloads::alarmAcknowledgement(payload);
+    if (!acknowledgement) {
+        log(QStringLiteral(
+                "an alarm acknowledgement that is not {\"address\":N,\"kind\":\"high|low|comm|all\"} is "
+                "ignored: ") +
+            shownPayload(payload));
+        return;
+    }
+    const int address = acknowledgement->address;
+    // A meter no longer on the line may still have an alarm of an earlier
+    // run waiting.
+    if ((address < config.first || address > config.last) && !alarms.alarms(address).anyUnacknowledged()) {
+        log(QStringLiteral("an alarm acknowledgement for a meter not on the line is ignored"), address);
+        return;
+    }
+    int acknowledged = 0;
+    for (AlarmKind kind : {AlarmKind::High, AlarmKind::Low, AlarmKind::Comm})
+        if (!acknowledgement->kind || *acknowledgement->kind == kind)
+            acknowledged += alarms.acknowledge(address, kind) ? 1 : 0;
+    if (acknowledged == 0)
+        log(QStringLiteral("an alarm acknowledgement finds no alarm waiting for it"), address);
 }
 
 void LineService::onPoll(const PollOutcome &outcome)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BrokerClient.h"
+#include "LineAlarms.h"
 #include "MeterConfiguration.h"
 #include "MeterLine.h"
 #include "Outbox.h"
@@ -25,6 +26,14 @@ class HistoryRecorder;
 // at every connection and when the register changes, and what the desktop
 // would say in a box or the status bar goes to the log (stderr) and to
 // .../event.
+//
+// The alarms of the meters are judged on every poll, with the limits of
+// table YbAlarm of the register (read again when it changes) and the line's
+// comm-loss count. Each meter's alarms are published retained to
+// .../meters/<address>/alarm at every connection and at every change, each
+// change goes to .../event, the log and the history file, and a consumer
+// acknowledges an alarm on .../alarm/ack. The alarms still waiting for
+// their acknowledgement when the service ended wait again after a start.
 //
 // Every judged poll is also a numbered sample in the outbox of the history
 // file. After every connection the samples after the consumer's
@@ -72,10 +81,14 @@ private:
     void onPoll(const PollOutcome &outcome);
     void publishStats();
     void commitOutbox();
-    void onMessage(const QString &topic, const QByteArray &payload);
+    void onMessage(const QString &topic, const QByteArray &payload, bool retained);
     void startSending(qint64 acknowledged);
     void sendHistory();
     void publishMeta();
+    void loadAlarmLimits();
+    void onAlarmEvent(const AlarmEvent &event);
+    void publishAlarms(int address);
+    void acknowledgeAlarms(const QByteArray &payload, bool retained);
     void log(const QString &text, int address = -1) const;
     void finishStop();
 
@@ -84,6 +97,7 @@ private:
     const QString prefix;
     MeterConfiguration meters;
     MeterLine line;
+    LineAlarms alarms;
     std::unique_ptr<HistoryRecorder> history;
     std::unique_ptr<Outbox> outbox;
     BrokerClient broker;
@@ -102,6 +116,11 @@ private:
     QString registerDirectory;
     QFileSystemWatcher registerWatcher;
     QHash<int, QByteArray> publishedMeta;
+    // The alarm limits last read, and why they could not be read, so that
+    // each is logged once and not at every change of the register.
+    QHash<int, AlarmLimits> alarmLimits;
+    QString alarmLimitsProblem;
+    bool alarmLimitsRead = false;
     int offlineMessage = -1;
     bool stopping = false;
     bool stopDone = false;

@@ -1,10 +1,13 @@
 #include "Payloads.h"
 
 #include "LiveValueTable.h"
+#include "ModbusFrame.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <cmath>
 
 namespace Payloads {
 
@@ -28,6 +31,26 @@ QString qualityName(PollOutcome::Quality quality)
         break;
     }
     return QStringLiteral("ok");
+}
+
+constexpr AlarmKind kAlarmKinds[] = {AlarmKind::High, AlarmKind::Low, AlarmKind::Comm};
+
+// The alarm whose time the payload gives: the most recent of those that
+// are active, or else of those waiting for their acknowledgement.
+const AlarmState *mostRecent(const MeterAlarms &alarms)
+{
+    const AlarmState *recent = nullptr;
+    for (const bool active : {true, false}) {
+        for (AlarmKind kind : kAlarmKinds) {
+            const AlarmState &state = alarms[kind];
+            if ((active ? state.active : state.unacknowledged) &&
+                (!recent || state.sinceMs > recent->sinceMs))
+                recent = &state;
+        }
+        if (recent)
+            return recent;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -171,6 +194,67 @@ QByteArray event(const LineEvent &event, const QString &text)
     if (event.exceptionCode != 0)
         object.insert("exceptionCode", event.exceptionCode);
     return compact(object);
+}
+
+QByteArray alarm(const MeterAlarms &alarms)
+{
+    QJsonArray active;
+    QJsonArray unacknowledged;
+    for (AlarmKind kind : kAlarmKinds) {
+        if (alarms[kind].active)
+            active.append(QLatin1String(alarmKindName(kind)));
+        if (alarms[kind].unacknowledged)
+            unacknowledged.append(QLatin1String(alarmKindName(kind)));
+    }
+    QJsonObject object{{"active", active}, {"unacknowledged", unacknowledged}};
+    if (const AlarmState *recent = mostRecent(alarms)) {
+        // An alarm brought back from the history file after a restart has
+        // no time, value or limit of its own.
+        if (recent->sinceMs > 0)
+            object.insert("since", isoTime(QDateTime::fromMSecsSinceEpoch(recent->sinceMs)));
+        if (recent->value)
+            object.insert("value", *recent->value);
+        if (recent->limit)
+            object.insert("limit", *recent->limit);
+    }
+    return compact(object);
+}
+
+QByteArray alarmEvent(const AlarmEvent &event, const QString &text)
+{
+    QJsonObject object{
+        {"ts", isoTime(QDateTime::fromMSecsSinceEpoch(event.ms))},
+        {"event", QLatin1String(alarmEventName(event.what))},
+        {"address", event.address},
+        {"kind", QLatin1String(alarmKindName(event.kind))},
+    };
+    if (event.value)
+        object.insert("value", *event.value);
+    if (event.limit)
+        object.insert("limit", *event.limit);
+    object.insert("text", text);
+    return compact(object);
+}
+
+std::optional<AlarmAcknowledgement> alarmAcknowledgement(const QByteArray &payload)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonValue address = document.object().value("address");
+    const QJsonValue kind = document.object().value("kind");
+    const double number = address.toDouble(-1);
+    if (!address.isDouble() || number != std::floor(number) || number < 0 || number >= Modbus::MeterCount ||
+        !kind.isString())
+        return std::nullopt;
+    AlarmAcknowledgement acknowledgement{int(number), std::nullopt};
+    if (kind.toString() == QLatin1String("all"))
+        return acknowledgement;
+    acknowledgement.kind = alarmKindNamed(kind.toString());
+    if (!acknowledgement.kind)
+        return std::nullopt;
+    return acknowledgement;
 }
 
 } // namespace Payloads

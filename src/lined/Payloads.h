@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlarmEvaluation.h"
 #include "LineEvent.h"
 #include "MeterRecord.h"
 #include "Outbox.h"
@@ -38,5 +39,27 @@ QByteArray stats(const LiveValueTable &values, int first, int last, const QDateT
 QByteArray event(const LineEvent &event, const QString &text);
 // The event's name in the payload, e.g. "interrupted", "device-lost".
 QString eventName(LineEvent::What what);
+
+// The alarms of one meter as they stand:
+// {"active":["high"],"unacknowledged":["high"],"since":…,"value":…,"limit":…};
+// since, value and limit of the most recent active alarm, or of the most
+// recent unacknowledged one when none is active, each left out when there
+// is none. Both lists empty when all is clear and acknowledged.
+QByteArray alarm(const MeterAlarms &alarms);
+// A change of one alarm, on the topic of the line's events:
+// {"ts":…,"event":"raised","address":3,"kind":"high","value":…,"limit":…,"text":…}.
+QByteArray alarmEvent(const AlarmEvent &event, const QString &text);
+// What a consumer acknowledges: {"address":3,"kind":"high"}, or "kind":"all"
+// for every alarm of the meter (kind left empty then).
+struct AlarmAcknowledgement {
+    int address = 0;
+    std::optional<AlarmKind> kind;
+
+    bool operator==(const AlarmAcknowledgement &) const = default;
+};
+// Nothing when the payload is no such object: no JSON object, an address
+// that is not a whole number from 0 to 63, a kind that is none of high, low,
+// comm and all.
+std::optional<AlarmAcknowledgement> alarmAcknowledgement(const QByteArray &payload);
 
 } // namespace Payloads

@@ -152,7 +152,11 @@ bool readLine(Checker &check, const Section &section, ServiceConfig::Line &line)
                  line.device = e.value;
                  return true;
              }},
-            {"host", [&](const Entry &e) { return e.value.isEmpty() ? check.fail(section, &e, "empty") : (transport.host = e.value, true); }},
+            {"host",
+             [&](const Entry &e) {
+                 return e.value.isEmpty() ? check.fail(section, &e, "empty")
+                                          : (transport.host = e.value, true);
+             }},
             {"tcpport", [&](const Entry &e) { return check.number(section, e, 1, 65535, tcpPort); }},
             {"baud",
              [&](const Entry &e) {
@@ -191,6 +195,8 @@ bool readLine(Checker &check, const Section &section, ServiceConfig::Line &line)
              }},
             {"period", [&](const Entry &e) { return check.number(section, e, 200, 1000, line.periodMs); }},
             {"timeout", [&](const Entry &e) { return check.number(section, e, 1, 10000, cycle.timeoutMs); }},
+            {"commloss",
+             [&](const Entry &e) { return check.number(section, e, 0, 1000, line.commLossAfter); }},
             {"history",
              [&](const Entry &e) {
                  if (!QFileInfo(e.value).isAbsolute())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineAlarms.h"
 #include "MeterLine.h"
 
 #include <QList>
@@ -34,6 +35,8 @@ struct ServiceConfig {
         // The value history file; empty for the data directory's
         // qlvmhist-<name>.db.
         QString historyPath;
+        // Missing answers in a row that raise a meter's comm alarm; 0: never.
+        int commLossAfter = LineAlarms::DefaultCommLossAfter;
     };
 
     // Why a file was refused: where, and what was wrong.

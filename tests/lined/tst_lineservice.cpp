@@ -1,9 +1,11 @@
 // The line service as a process of its own, between the meter simulator and
 // a real mosquitto broker, watched by a subscriber of the test.
+#include "AlarmLimitsStore.h"
 #include "BrokerClient.h"
 #include "MeterRegister.h"
 #include "MeterSimProcess.h"
 #include "MosquittoProcess.h"
+#include "Payloads.h"
 #include "RecordingPrompts.h"
 #include "TcpFaultProxy.h"
 
@@ -12,6 +14,7 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QSet>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -20,6 +23,8 @@
 #include <QTest>
 
 #include <csignal>
+
+Q_DECLARE_METATYPE(MeterAlarms)
 
 namespace {
 
@@ -31,11 +36,14 @@ QString serviceProgram()
     return QStringLiteral(QUORVANE_LINED);
 }
 
-// Every message the subscriber got, the last one per topic.
+// Every message the subscriber got: the last one per topic, and all of
+// them on the topics the test asks for.
 struct Subscriber {
     BrokerClient client;
     QMap<QString, QByteArray> last;
     QMap<QString, int> count;
+    QSet<QString> kept;
+    QMap<QString, QList<QByteArray>> all;
 
     bool start(quint16 port)
     {
@@ -43,6 +51,8 @@ struct Subscriber {
                          [this](const QString &topic, const QByteArray &payload, bool) {
                              last[topic] = payload;
                              ++count[topic];
+                             if (kept.contains(topic))
+                                 all[topic].append(payload);
                          });
         BrokerSettings settings;
         settings.host = QStringLiteral("127.0.0.1");
@@ -52,6 +62,18 @@ struct Subscriber {
         return client.start(settings) && client.subscribe(QStringLiteral("quorvane/#"), 1);
     }
     QJsonObject json(const QString &topic) const { return QJsonDocument::fromJson(last.value(topic)).object(); }
+    // Whether a message on `topic` had every field of `fields`.
+    bool saw(const QString &topic, const QJsonObject &fields) const
+    {
+        const QStringList keys = fields.keys();
+        for (const QByteArray &payload : all.value(topic)) {
+            const QJsonObject object = QJsonDocument::fromJson(payload).object();
+            if (std::all_of(keys.begin(), keys.end(),
+                            [&](const QString &key) { return object.value(key) == fields.value(key); }))
+                return true;
+        }
+        return false;
+    }
 };
 
 // A consumer of the history topic that acknowledges, retained, everything
@@ -129,13 +151,16 @@ class TestLineService : public QObject {
         return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
     }
 
-    QByteArray plantConfig(quint16 brokerPort = 0) const
+    QByteArray plantConfig(quint16 brokerPort = 0, const QString &history = QString(),
+                           const QByteArray &moreKeys = QByteArray()) const
     {
-        return "[Broker]\nhost=127.0.0.1\nport=" + QByteArray::number(brokerPort ? brokerPort : broker->port()) +
+        return "[Broker]\nhost=127.0.0.1\nport=" +
+               QByteArray::number(brokerPort ? brokerPort : broker->port()) +
                "\nsite=plant\nkeepalive=" + QByteArray::number(kKeepAliveS) +
                "\n[Line north]\ntransport=serial\ndevice=" + sim->devicePath().toUtf8() +
                "\nbaud=9600\nparity=N\ndatabits=8\nstopbits=2\nfirst=1\nlast=3\nmetertype=5\ncycle=fast\n"
-               "history=" + historyPath().toUtf8() + "\n";
+               "history=" +
+               (history.isEmpty() ? historyPath() : history).toUtf8() + "\n" + moreKeys;
     }
 
     bool startService(QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels)
@@ -178,6 +203,107 @@ private slots:
             QVERIFY(broker->stop());
     }
 
+    // What the retained alarm topic of a meter says for the alarms as they
+    // stand: the time, value and limit are those of the newest active alarm,
+    // else of the newest one waiting for its acknowledgement.
+    void alarmPayloadTellsWhatStands_data()
+    {
+        QTest::addColumn<MeterAlarms>("alarms");
+        QTest::addColumn<QByteArray>("payload");
+        const auto state = [](bool active, bool waiting, qint64 sinceMs, std::optional<double> value,
+                              std::optional<double> limit) {
+            AlarmState alarm;
+            alarm.active = active;
+            alarm.unacknowledged = waiting;
+            alarm.sinceMs = sinceMs;
+            alarm.value = value;
+            alarm.limit = limit;
+            return alarm;
+        };
+        MeterAlarms clear;
+        QTest::newRow("all clear and acknowledged has empty lists")
+            << clear << QByteArray(R"({"active":[],"unacknowledged":[]})");
+        MeterAlarms high;
+        high[AlarmKind::High] = state(true, true, 1000, 125, 100);
+        QTest::newRow("a raised alarm waits for its acknowledgement")
+            << high
+            << QByteArray(R"({"active":["high"],"limit":100,"since":"1970-01-01T00:00:01.000Z",)"
+                          R"("unacknowledged":["high"],"value":125})");
+        MeterAlarms cleared;
+        cleared[AlarmKind::Low] = state(false, true, 2000, -3.5, -2);
+        QTest::newRow("a cleared alarm not acknowledged still tells its value")
+            << cleared
+            << QByteArray(R"({"active":[],"limit":-2,"since":"1970-01-01T00:00:02.000Z",)"
+                          R"("unacknowledged":["low"],"value":-3.5})");
+        MeterAlarms both;
+        both[AlarmKind::Comm] = state(true, false, 5000, std::nullopt, std::nullopt);
+        both[AlarmKind::High] = state(false, true, 9000, 125, 100);
+        QTest::newRow("an active alarm comes before a newer cleared one")
+            << both
+            << QByteArray(
+                   R"({"active":["comm"],"since":"1970-01-01T00:00:05.000Z","unacknowledged":["high"]})");
+        MeterAlarms newest;
+        newest[AlarmKind::High] = state(true, true, 4000, 125, 100);
+        newest[AlarmKind::Comm] = state(true, true, 7000, std::nullopt, std::nullopt);
+        QTest::newRow("of two active alarms the newer one gives the time")
+            << newest
+            << QByteArray(R"({"active":["high","comm"],"since":"1970-01-01T00:00:07.000Z",)"
+                          R"("unacknowledged":["high","comm"]})");
+        MeterAlarms restored;
+        restored[AlarmKind::High].unacknowledged = true;
+        QTest::newRow("an alarm restored after a restart has no time")
+            << restored << QByteArray(R"({"active":[],"unacknowledged":["high"]})");
+    }
+
+    void alarmPayloadTellsWhatStands()
+    {
+        QFETCH(MeterAlarms, alarms);
+        QTEST(Payloads::alarm(alarms), "payload");
+    }
+
+    // An acknowledgement names one meter and one kind, or all of its kinds;
+    // anything else means nothing.
+    void alarmAcknowledgementIsReadStrictly_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QString>("kind"); // empty: all kinds
+        QTest::newRow("high") << QByteArray(R"({"address":3,"kind":"high"})") << true << 3 << "high";
+        QTest::newRow("comm, other fields ignored")
+            << QByteArray(R"({"kind":"comm","address":63,"by":"operator"})") << true << 63 << "comm";
+        QTest::newRow("all kinds of a meter")
+            << QByteArray(R"({"address":0,"kind":"all"})") << true << 0 << "";
+        QTest::newRow("not JSON") << QByteArray("ack 3 high") << false << 0 << "";
+        QTest::newRow("empty") << QByteArray() << false << 0 << "";
+        QTest::newRow("an array") << QByteArray(R"([3,"high"])") << false << 0 << "";
+        QTest::newRow("no kind") << QByteArray(R"({"address":3})") << false << 0 << "";
+        QTest::newRow("unknown kind") << QByteArray(R"({"address":3,"kind":"hot"})") << false << 0 << "";
+        QTest::newRow("kind in capitals") << QByteArray(R"({"address":3,"kind":"HIGH"})") << false << 0 << "";
+        QTest::newRow("no address") << QByteArray(R"({"kind":"high"})") << false << 0 << "";
+        QTest::newRow("address as text")
+            << QByteArray(R"({"address":"3","kind":"high"})") << false << 0 << "";
+        QTest::newRow("address not whole")
+            << QByteArray(R"({"address":2.5,"kind":"high"})") << false << 0 << "";
+        QTest::newRow("address beyond 63")
+            << QByteArray(R"({"address":64,"kind":"high"})") << false << 0 << "";
+        QTest::newRow("address below 0") << QByteArray(R"({"address":-1,"kind":"high"})") << false << 0 << "";
+    }
+
+    void alarmAcknowledgementIsReadStrictly()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(bool, valid);
+        QFETCH(int, address);
+        QFETCH(QString, kind);
+        const std::optional<Payloads::AlarmAcknowledgement> read = Payloads::alarmAcknowledgement(payload);
+        QCOMPARE(read.has_value(), valid);
+        if (!valid)
+            return;
+        QCOMPARE(read->address, address);
+        QCOMPARE(read->kind, kind.isEmpty() ? std::nullopt : alarmKindNamed(kind));
+    }
+
     // What the meters answer is what the broker carries, meter by meter,
     // with each meter's register entry; a clean stop leaves the line offline
     // and its history written.
@@ -198,11 +324,12 @@ private slots:
         boiler.installPosition = QStringLiteral("锅炉 1");
         boiler.name = QStringLiteral("TC-1");
         QVERIFY(meters.append(boiler));
+        const QString prefix = QStringLiteral("quorvane/v1/plant/north/");
         Subscriber watcher;
+        watcher.kept = {prefix + "event"};
         QVERIFY(watcher.start(broker->port()));
         QVERIFY(startService());
 
-        const QString prefix = QStringLiteral("quorvane/v1/plant/north/");
         QTRY_VERIFY_WITH_TIMEOUT(watcher.json(prefix + "state").value("online").toBool(), kDeadlineMs);
         const QJsonObject state = watcher.json(prefix + "state");
         QCOMPARE(state.value("transport").toString(), QStringLiteral("serial"));
@@ -223,8 +350,7 @@ private slots:
         // Meter 3 is not there: no value, and the line says it was interrupted.
         QCOMPARE(watcher.json(prefix + "meters/3/value").value("q").toString(), QStringLiteral("no-answer"));
         QVERIFY(watcher.json(prefix + "meters/3/value").value("v").isNull());
-        QTRY_VERIFY_WITH_TIMEOUT(watcher.json(prefix + "event").value("event") == QStringLiteral("interrupted"),
-                                 kDeadlineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.saw(prefix + "event", {{"event", "interrupted"}}), kDeadlineMs);
         QTRY_VERIFY_WITH_TIMEOUT(watcher.count.contains(prefix + "stats"), kDeadlineMs);
         QCOMPARE(watcher.json(prefix + "meters/1/meta").value("position").toString(), QStringLiteral("锅炉 1"));
         QCOMPARE(watcher.json(prefix + "meters/1/meta").value("name").toString(), QStringLiteral("TC-1"));
@@ -323,6 +449,115 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(consumer.lastValueSeq > 0, kDeadlineMs);
         QVERIFY(consumer.lastValueSeq > reached);
         QTRY_VERIFY_WITH_TIMEOUT(consumer.hasEverythingUpTo(reached + 100), kDeadlineMs);
+    }
+
+    // A value above its limit raises the meter's alarm, published retained
+    // and as an event; a consumer's acknowledgement reaches the alarm, while
+    // acknowledgements that mean nothing change nothing; limits changed in
+    // the register apply at once; an alarm not acknowledged at a stop waits
+    // again after the start; the history file keeps every change. Meters
+    // that do not answer raise their comm alarm after the line's commloss=
+    // count.
+    void alarmsArePublishedAndAcknowledged()
+    {
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("alarms")));
+        const QString alarmDir = dir.filePath(QStringLiteral("alarms"));
+        const QString history = alarmDir + QStringLiteral("/north.db");
+        const QString registerFile = alarmDir + QStringLiteral("/qlvmdata.db");
+        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/../share/quorvane/data/qlvmdata.db",
+                            registerFile));
+        QFile::setPermissions(registerFile, QFile::ReadOwner | QFile::WriteOwner);
+        AlarmLimitsStore limits(alarmDir);
+        AlarmLimits above100;
+        above100.high = 100;
+        QVERIFY2(limits.save(3, above100), qPrintable(limits.errorText()));
+        sim = std::make_unique<MeterSimProcess>();
+        QVERIFY(sim->start({"--addresses", "3", "--value", "3=1250"}));
+        QVERIFY(writeConfig(plantConfig(0, history, "commloss=2\n")));
+        const QString prefix = QStringLiteral("quorvane/v1/plant/north/");
+        const QString event = prefix + "event";
+        const QString three = prefix + "meters/3/alarm";
+        const QString one = prefix + "meters/1/alarm";
+        Subscriber watcher;
+        watcher.kept = {event};
+        QVERIFY(watcher.start(broker->port()));
+        QVERIFY(startService());
+
+        const QJsonArray high{QStringLiteral("high")};
+        const QJsonArray comm{QStringLiteral("comm")};
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.json(three).value("active") == high, kDeadlineMs);
+        const QJsonObject raised = watcher.json(three);
+        QCOMPARE(raised.value("unacknowledged"), QJsonValue(high));
+        QCOMPARE(raised.value("value").toDouble(), 125.0);
+        QCOMPARE(raised.value("limit").toDouble(), 100.0);
+        QVERIFY(QDateTime::fromString(raised.value("since").toString(), Qt::ISODateWithMs).isValid());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            watcher.saw(
+                event,
+                {{"event", "raised"}, {"address", 3}, {"kind", "high"}, {"value", 125}, {"limit", 100}}),
+            kDeadlineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.json(one).value("unacknowledged") == comm, kDeadlineMs);
+        QVERIFY(watcher.saw(event, {{"event", "raised"}, {"address", 1}, {"kind", "comm"}}));
+
+        // Published in order by one client, so once meter 1's acknowledgement
+        // has come through, the ones before it have been judged.
+        for (const QByteArray &meaningless :
+             {QByteArray("ack 3"), QByteArray(R"({"address":3,"kind":"hot"})"),
+              QByteArray(R"({"address":3})"), QByteArray(R"({"address":64,"kind":"high"})"),
+              QByteArray(R"({"address":9,"kind":"high"})")})
+            QVERIFY(watcher.client.publish(prefix + "alarm/ack", meaningless, 1, false));
+        QVERIFY(watcher.client.publish(prefix + "alarm/ack", R"({"address":1,"kind":"all"})", 1, false));
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.json(one).value("unacknowledged") == QJsonArray(), kDeadlineMs);
+        QCOMPARE(watcher.json(one).value("active"), QJsonValue(comm));
+        QCOMPARE(watcher.json(three).value("unacknowledged"), QJsonValue(high));
+        QCOMPARE(service->state(), QProcess::Running);
+
+        QVERIFY(watcher.client.publish(prefix + "alarm/ack", R"({"address":3,"kind":"high"})", 1, false));
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.json(three).value("unacknowledged") == QJsonArray(), kDeadlineMs);
+        QCOMPARE(watcher.json(three).value("active"), QJsonValue(high));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            watcher.saw(event, {{"event", "acknowledged"}, {"address", 3}, {"kind", "high"}}), kDeadlineMs);
+
+        // The limits are read again when the register changes: without its
+        // limit the alarm clears, and the retained message says all is clear.
+        const QJsonObject allClear{{"active", QJsonArray()}, {"unacknowledged", QJsonArray()}};
+        QVERIFY(limits.remove(3));
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.json(three), allClear, kDeadlineMs);
+        QVERIFY(limits.save(3, above100));
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.json(three).value("unacknowledged") == high, kDeadlineMs);
+
+        // Left unacknowledged at a stop, the alarm waits again after the
+        // start, though no limit raises it now.
+        QVERIFY(signalService(SIGTERM));
+        QVERIFY(service->waitForFinished(kDeadlineMs));
+        QCOMPARE(service->exitCode(), 0);
+        QVERIFY(limits.remove(3));
+        QVERIFY(startService());
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.json(three).value("active") == QJsonArray(), kDeadlineMs);
+        QCOMPARE(watcher.json(three).value("unacknowledged"), QJsonValue(high));
+        QVERIFY(watcher.client.publish(prefix + "alarm/ack", R"({"address":3,"kind":"all"})", 1, false));
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.json(three), allClear, kDeadlineMs);
+
+        QVERIFY(signalService(SIGTERM));
+        QVERIFY(service->waitForFinished(kDeadlineMs));
+        QCOMPARE(service->exitCode(), 0);
+        QMap<int, QStringList> changes;
+        const QString connection = QStringLiteral("alarms");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+            db.setDatabaseName(history);
+            QVERIFY(db.open());
+            QSqlQuery rows(QStringLiteral("SELECT address, kind, event FROM alarm_event ORDER BY ms, rowid"),
+                           db);
+            while (rows.next())
+                changes[rows.value(0).toInt()]
+                    << rows.value(1).toString() + QLatin1Char(' ') + rows.value(2).toString();
+        }
+        QSqlDatabase::removeDatabase(connection);
+        QCOMPARE(changes.value(3), QStringList({"high raised", "high acknowledged", "high cleared",
+                                                "high raised", "high acknowledged"}));
+        // Meter 1 raises its comm alarm again after the restart.
+        QCOMPARE(changes.value(1).mid(0, 2), QStringList({"comm raised", "comm acknowledged"}));
     }
 
     void aBadConfigurationEndsWithItsReason()

@@ -24,6 +24,7 @@ last=8
 metertype=5
 cycle=fast            ; period | fast
 period=200
+commloss=5
 history=/var/lib/quorvane/north.db
 [Line south-2]
 transport=modbus-tcp
@@ -63,6 +64,7 @@ private slots:
         QCOMPARE(north.meterType, 5);
         QCOMPARE(north.setup.cycle.cycle, CycleSettings::Cycle::Fast);
         QCOMPARE(north.historyPath, QStringLiteral("/var/lib/quorvane/north.db"));
+        QCOMPARE(north.commLossAfter, 5);
 
         // Keys left out keep the defaults; the gateway's port is Modbus TCP's.
         const ServiceConfig::Line &south = config->lines[1];
@@ -74,6 +76,7 @@ private slots:
         QCOMPARE(south.setup.port.stopBitsIndex, 2);
         QCOMPARE(south.setup.cycle.cycle, CycleSettings::Cycle::Period);
         QVERIFY(south.historyPath.isEmpty());
+        QCOMPARE(south.commLossAfter, LineAlarms::DefaultCommLossAfter);
     }
 
     void passwordFromAFile()
@@ -136,6 +139,12 @@ private slots:
                                                   "transport=serial";
         QTest::newRow("period") << broker + line + "period=50\n"
                                 << "/etc/quorvane/plant.ini:5: [Line a] period=50: not a whole number from 200 to 1000";
+        QTest::newRow("comm loss below 0")
+            << broker + line + "commloss=-1\n"
+            << "/etc/quorvane/plant.ini:5: [Line a] commloss=-1: not a whole number from 0 to 1000";
+        QTest::newRow("comm loss not a number")
+            << broker + line + "commloss=three\n"
+            << "/etc/quorvane/plant.ini:5: [Line a] commloss=three: not a whole number from 0 to 1000";
         QTest::newRow("misspelt key") << broker + line + "baudrate=9600\n"
                                       << "/etc/quorvane/plant.ini:5: [Line a] baudrate=9600: unknown key";
         QTest::newRow("key twice") << broker + line + "device=/dev/ttyS1\n"
