@@ -1,6 +1,9 @@
 #include "CMainFrame.h"
 
 #include "AboutDialog.h"
+#include "AlarmBeeper.h"
+#include "AlarmLimitsDialog.h"
+#include "AlarmStatusPane.h"
 #include "AppTexts.h"
 #include "BrokerWatch.h"
 #include "CatalogueMenus.h"
@@ -11,6 +14,7 @@
 #include "FrameCommands.h"
 #include "HistoryChartWindow.h"
 #include "HistoryRecorder.h"
+#include "LineAlarms.h"
 #include "LineScanWindow.h"
 #include "LineStatisticsWindow.h"
 #include "LockKeyIndicators.h"
@@ -26,6 +30,7 @@
 #include "ParameterSetsWindow.h"
 #include "PortCheckDialog.h"
 #include "ProgressDialog.h"
+#include "SettingsKeys.h"
 #include "SettingsWriteReport.h"
 #include "QuorvaneApplication.h"
 #include "Texts.h"
@@ -71,15 +76,15 @@ private:
 CMainFrame::CMainFrame(QuorvaneApplication &app, MeterLine &line, BrokerWatch &watch,
                        MeterConfiguration &meters, Language &language, Prompts &prompts,
                        HelpManual::Opener helpOpener)
-    : application(app), meterLine(line), lineWatch(watch), configuration(meters), lang(language),
-      prompter(prompts), help(std::move(helpOpener))
+    : application(app), alarms(*app.alarms()), meterLine(line), lineWatch(watch), configuration(meters),
+      lang(language), prompter(prompts), help(std::move(helpOpener))
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(ToolbarIcons::icon(ToolbarIcons::Kind::Logo));
     setGeometry(QRect(QPoint(0, 0), kInitialSize));
     setMinimumSize(kMinimumSize);
 
-    mainView = new CQuorvaneView(meters, line.liveValues(), lang, prompter, this);
+    mainView = new CQuorvaneView(meters, line.liveValues(), alarms, lang, prompter, this);
     mainView->loadMeterConfiguration();
     mainView->restoreSurface();
     setCentralWidget(mainView);
@@ -143,6 +148,28 @@ void CMainFrame::buildStatusBar()
     bar->addWidget(holder, 1);
     indicators = new LockKeyIndicators(bar);
     bar->addPermanentWidget(indicators);
+    bar->addPermanentWidget(new AlarmStatusPane(alarms, lang, bar));
+    alarmBeeper = new AlarmBeeper(alarms, nullptr, this);
+    followAlarmBeep();
+}
+
+void CMainFrame::followAlarmBeep()
+{
+    alarmBeeper->setEnabled(settings.ReadSetting(Setting::AlarmBeep) == QLatin1String("1"));
+}
+
+// The limits are this computer's own, kept in its data directory: they are
+// edited also while the line is watched through the broker.
+void CMainFrame::editAlarmLimits(int address)
+{
+    AlarmLimitsDialog dialog(
+        alarms, address, language(), prompter,
+        [this] {
+            application.loadAlarmLimits();
+            followAlarmBeep();
+        },
+        this);
+    dialog.exec();
 }
 
 int CMainFrame::language() const
@@ -189,6 +216,9 @@ void CMainFrame::onCommand(int id)
         break;
     case ScanLine:
         showLineScan();
+        break;
+    case EditAlarmLimits:
+        editAlarmLimits(meterLine.selectedMeter());
         break;
     case CommandId::HelpManual:
         help.open(language());

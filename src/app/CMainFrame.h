@@ -10,12 +10,14 @@
 #include <QTimer>
 
 struct BiText;
+class AlarmBeeper;
 class BrokerWatch;
 class CommDialog;
 class CQuorvaneView;
 class FrameCommands;
 class HistoryChartWindow;
 class Language;
+class LineAlarms;
 class LineScanWindow;
 class LineStatisticsWindow;
 class LockKeyIndicators;
@@ -112,9 +114,14 @@ private:
     void showHistoryChart();
     void showParameterSets();
     void showLineScan();
+    void editAlarmLimits(int address);
+    void followAlarmBeep();
     QString meterTypeName(int id);
 
     QuorvaneApplication &application;
+    // The line's alarms, held by the application; the panels and the status
+    // bar show them.
+    LineAlarms &alarms;
     MeterLine &meterLine;
     BrokerWatch &lineWatch;
     MeterConfiguration &configuration;
@@ -131,6 +138,7 @@ private:
     FrameCommands *frameCommands = nullptr;
     QLabel *messagePane = nullptr;
     LockKeyIndicators *indicators = nullptr;
+    AlarmBeeper *alarmBeeper = nullptr;
     CommDialog *commDialog = nullptr;
     QPointer<ProgressDialog> progress;
     QPointer<ParameterDialog> parameterWindow;

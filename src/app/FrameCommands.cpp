@@ -1,5 +1,6 @@
 #include "FrameCommands.h"
 
+#include "AlarmTexts.h"
 #include "AppTexts.h"
 #include "CommandIds.h"
 #include "PortDoctorTexts.h"
@@ -78,7 +79,8 @@ QList<FrameCommands::MenuSpec> chineseMenuSpec()
           {LineStatistics, &kMenuLineStatistics},
           {TrafficMonitor, &kMenuTrafficMonitor},
           {0, nullptr},
-          {ScanLine, &kMenuScanLine}}},
+          {ScanLine, &kMenuScanLine},
+          {EditAlarmLimits, &kMenuAlarmLimits}}},
         {&kMenuView, {{ViewToolbar, &kMenuToolbar}, {ViewStatusBar, &kMenuStatusBar}}},
         {&kMenuLanguage, {{Chinese, &kMenuChinese}, {English, &kMenuEnglish}}},
         {&kMenuHelp,

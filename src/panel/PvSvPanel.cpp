@@ -1,7 +1,9 @@
 #include "PvSvPanel.h"
 
+#include "AlarmTexts.h"
 #include "CommandIds.h"
 #include "Language.h"
+#include "LineAlarms.h"
 #include "LiveValueTable.h"
 #include "PanelTexts.h"
 #include "Prompts.h"
@@ -10,7 +12,10 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QTimer>
 #include <QToolTip>
+
+#include <array>
 
 namespace {
 
@@ -19,6 +24,31 @@ const QString kWidestValue = QStringLiteral("-8888.8");
 
 const QColor kSilentBack(0xd4, 0xd4, 0xd4);
 const QColor kSilentText(0x70, 0x70, 0x70);
+
+// A high or low alarm, and a lost communication.
+const QColor kLimitAlarmBack(0xe0, 0x20, 0x20);
+const QColor kLimitAlarmText(0xff, 0xff, 0xff);
+const QColor kCommAlarmBack(0xff, 0xa0, 0x20);
+const QColor kCommAlarmText(0x00, 0x00, 0x00);
+
+struct AlarmLook {
+    AlarmKind kind;
+    const BiText *word;
+    const BiText *name;
+};
+// In the order they are told: a lost communication first, as it makes the
+// limit alarms stand still.
+constexpr std::array<AlarmLook, AlarmKindCount> kAlarmLooks{{
+    {AlarmKind::Comm, &kAlarmWordComm, &kAlarmKindComm},
+    {AlarmKind::High, &kAlarmWordHigh, &kAlarmKindHigh},
+    {AlarmKind::Low, &kAlarmWordLow, &kAlarmKindLow},
+}};
+
+// An alarm is shown while it is active or waits for its acknowledgement.
+bool shown(const AlarmState &alarm)
+{
+    return alarm.active || alarm.unacknowledged;
+}
 
 QLabel *makeLabel(QWidget *parent, const QString &name, Qt::Alignment alignment)
 {
@@ -30,9 +60,10 @@ QLabel *makeLabel(QWidget *parent, const QString &name, Qt::Alignment alignment)
 
 } // namespace
 
-PvSvPanel::PvSvPanel(int meterAddress, const LiveValueTable &liveValues, const Language &lang, Prompts &shown,
-                     QWidget *parent)
-    : QFrame(parent), values(liveValues), language(lang), prompts(shown), meter(meterAddress)
+PvSvPanel::PvSvPanel(int meterAddress, const LiveValueTable &liveValues, const LineAlarms &lineAlarms,
+                     const Language &lang, Prompts &shownPrompts, QWidget *parent)
+    : QFrame(parent), values(liveValues), alarms(lineAlarms), language(lang), prompts(shownPrompts),
+      meter(meterAddress)
 {
     setObjectName(QStringLiteral("panel%1").arg(meterAddress));
     setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -62,14 +93,41 @@ PvSvPanel::PvSvPanel(int meterAddress, const LiveValueTable &liveValues, const L
     svValue = makeLabel(this, QStringLiteral("svValue"), Qt::AlignCenter);
     svLabel->hide();
     svValue->hide();
+    const int wordWidth = buildAlarmDisplay();
 
     // The initial arrangement, in the panel's dialog units.
     title->setGeometry(QRect(QPoint(), dialogUnits(93, 8)));
-    pvLabel->resize(dialogUnits(10, 8).expandedTo(pvLabel->sizeHint()));
+    pvLabel->resize(dialogUnits(10, 8).expandedTo(pvLabel->sizeHint()).expandedTo(QSize(wordWidth, 0)));
     resize(dialogUnits(107, 70));
-    applyStyle();
+    showAlarms();
     refresh();
-    connect(&language, &Language::changed, this, &PvSvPanel::applyStyle);
+    connect(&language, &Language::changed, this, &PvSvPanel::showAlarms);
+    connect(&alarms, &LineAlarms::changed, this, [this](int address) {
+        if (address == meter)
+            showAlarms();
+    });
+}
+
+// The alarm word below "PV" and the blink; the width the widest word needs,
+// which the column under "PV" gets.
+int PvSvPanel::buildAlarmDisplay()
+{
+    alarmWord = makeLabel(this, QStringLiteral("alarmWord"), Qt::AlignLeft | Qt::AlignTop);
+    QFont bold = font();
+    bold.setBold(true);
+    alarmWord->setFont(bold);
+    alarmWord->hide();
+    int wordWidth = 0;
+    for (const AlarmLook &look : kAlarmLooks)
+        for (int lang = 0; lang < 2; ++lang)
+            wordWidth = std::max(wordWidth, QFontMetrics(bold).horizontalAdvance(look.word->text(lang)) + 2);
+    blinkTimer = new QTimer(this);
+    blinkTimer->setInterval(BlinkPeriodMs);
+    connect(blinkTimer, &QTimer::timeout, this, [this] {
+        blinkOn = !blinkOn;
+        applyStyle();
+    });
+    return wordWidth;
 }
 
 QSize PvSvPanel::dialogUnits(int x, int y) const
@@ -138,6 +196,55 @@ bool PvSvPanel::refresh()
     return true;
 }
 
+QString PvSvPanel::alarmText() const
+{
+    const MeterAlarms &state = alarms.alarms(meter);
+    QStringList words;
+    for (const AlarmLook &look : kAlarmLooks)
+        if (shown(state[look.kind]))
+            words << look.word->text(language.index());
+    return words.join(QLatin1Char('\n'));
+}
+
+QString PvSvPanel::alarmDescription() const
+{
+    const int lang = language.index();
+    const MeterAlarms &state = alarms.alarms(meter);
+    QStringList told;
+    for (const AlarmLook &look : kAlarmLooks) {
+        const AlarmState &alarm = state[look.kind];
+        if (!shown(alarm))
+            continue;
+        const BiText &how = !alarm.active          ? kAlarmStateClearedUnacknowledged
+                            : alarm.unacknowledged ? kAlarmStateUnacknowledged
+                                                   : kAlarmStateAcknowledged;
+        told << how.text(lang).arg(look.name->text(lang));
+    }
+    return told.join(kAlarmStateSeparator.text(lang));
+}
+
+bool PvSvPanel::blinking() const
+{
+    return blinkTimer->isActive();
+}
+
+void PvSvPanel::showAlarms()
+{
+    const QString words = alarmText();
+    alarmWord->setText(words);
+    alarmWord->resize(pvLabel->width(), alarmWord->sizeHint().height());
+    alarmWord->setVisible(!words.isEmpty());
+    setAccessibleDescription(alarmDescription());
+    if (!alarms.alarms(meter).anyUnacknowledged()) {
+        blinkTimer->stop();
+        blinkOn = true;
+    } else if (!blinkTimer->isActive()) {
+        blinkOn = true;
+        blinkTimer->start();
+    }
+    applyStyle();
+}
+
 void PvSvPanel::applyStyle()
 {
     QPalette strip = palette();
@@ -145,9 +252,20 @@ void PvSvPanel::applyStyle()
     strip.setColor(QPalette::WindowText, palette().color(QPalette::HighlightedText));
     captionStrip->setPalette(strip);
 
+    QColor back = silent ? kSilentBack : palette().color(QPalette::Base);
+    QColor text = silent ? kSilentText : palette().color(QPalette::Text);
+    // A blinking alarm shows its colour every other period.
+    const MeterAlarms &state = alarms.alarms(meter);
+    if (blinkOn && shown(state[AlarmKind::Comm])) {
+        back = kCommAlarmBack;
+        text = kCommAlarmText;
+    } else if (blinkOn && (shown(state[AlarmKind::High]) || shown(state[AlarmKind::Low]))) {
+        back = kLimitAlarmBack;
+        text = kLimitAlarmText;
+    }
     QPalette value = palette();
-    value.setColor(QPalette::Window, silent ? kSilentBack : palette().color(QPalette::Base));
-    value.setColor(QPalette::WindowText, silent ? kSilentText : palette().color(QPalette::Text));
+    value.setColor(QPalette::Window, back);
+    value.setColor(QPalette::WindowText, text);
     pvValue->setPalette(value);
     pvValue->setAccessibleDescription(silent ? kPanelNotAnswering.text(language.index()) : QString());
 }
@@ -204,6 +322,8 @@ void PvSvPanel::resizeEvent(QResizeEvent *event)
     const int bottom = compact ? 2 : 10;
     title->move(client + QPoint((width - title->width()) / 2, 5));
     pvLabel->move(client + QPoint(5, top));
+    alarmWord->setGeometry(QRect(client + QPoint(5, top + pvLabel->height()),
+                                 QSize(pvLabel->width(), alarmWord->sizeHint().height())));
     pvValue->setGeometry(
         QRect(client + QPoint(pvLabel->width() + 5, top),
               QSize(std::max(width - pvLabel->width() - 10, 0), std::max(height - top - bottom, 0))));
@@ -234,6 +354,9 @@ void PvSvPanel::buildMenu()
     QAction *meterConfig = menu->addAction(QString());
     meterConfig->setObjectName(QStringLiteral("meterConfig"));
     connect(meterConfig, &QAction::triggered, this, [this] { emit command(CommandId::MeterConfig); });
+    QAction *alarmLimits = menu->addAction(QString());
+    alarmLimits->setObjectName(QStringLiteral("alarmLimits"));
+    connect(alarmLimits, &QAction::triggered, this, [this] { emit command(CommandId::EditAlarmLimits); });
 }
 
 void PvSvPanel::contextMenuEvent(QContextMenuEvent *event)
@@ -248,6 +371,7 @@ void PvSvPanel::contextMenuEvent(QContextMenuEvent *event)
     const QList<QAction *> actions = menu->actions();
     actions[0]->setText(kPanelReadAll.text(lang));
     actions[1]->setText(kPanelMeterConfig.text(lang));
+    actions[2]->setText(kPanelAlarmLimits.text(lang));
     const QPoint at =
         event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(QPoint(5, 5)) : event->globalPos();
     menu->popup(at);

@@ -3,10 +3,12 @@
 #include <QFrame>
 
 class Language;
+class LineAlarms;
 class LiveValueTable;
 class Prompts;
 class QLabel;
 class QMenu;
+class QTimer;
 
 // One meter's value panel: the meter address as its caption ("7#", also
 // shown as a title strip along the top), the meter's installation position
@@ -14,13 +16,20 @@ class QMenu;
 // it. A meter that the line finds silent shows "----" in a greyed style at
 // once, and comes back with its next good value; the tooltip tells the
 // meter's line health. The context menu selects the meter and offers reading
-// all its parameters and the meter configuration.
+// all its parameters, the meter configuration and its alarm limits.
+//
+// The meter's alarms show in the value box: red for a high or low alarm,
+// orange for a lost communication, with the word "HI", "LO" or "COMM" below
+// "PV" and the alarm's state in the panel's accessible description. An
+// alarm waiting for its acknowledgement blinks until it is acknowledged.
 class PvSvPanel : public QFrame {
     Q_OBJECT
 
 public:
-    PvSvPanel(int address, const LiveValueTable &values, const Language &language, Prompts &prompts,
-              QWidget *parent = nullptr);
+    static constexpr int BlinkPeriodMs = 500;
+
+    PvSvPanel(int address, const LiveValueTable &values, const LineAlarms &alarms, const Language &language,
+              Prompts &prompts, QWidget *parent = nullptr);
 
     // The meter address, read back from the leading digits of the caption
     // (0 when there are none).
@@ -29,6 +38,10 @@ public:
     QString position() const;
     QString valueText() const { return shownText; }
     bool notAnswering() const { return silent; }
+    // The alarm words shown beside PV ("HI", "COMM HI", ...), empty without
+    // an alarm.
+    QString alarmText() const;
+    bool blinking() const;
 
     // Takes the meter's value from the model; repaints only when the text
     // or the state changed. True when something changed.
@@ -53,12 +66,16 @@ protected:
 
 private:
     void buildMenu();
+    int buildAlarmDisplay();
     void applyStyle();
+    void showAlarms();
+    QString alarmDescription() const;
     void updateStrip();
     void fitValueFont();
     QSize dialogUnits(int x, int y) const;
 
     const LiveValueTable &values;
+    const LineAlarms &alarms;
     const Language &language;
     Prompts &prompts;
     // The meter whose value is shown; the context menu reads the address
@@ -70,6 +87,10 @@ private:
     QLabel *pvValue = nullptr;
     QLabel *svLabel = nullptr;
     QLabel *svValue = nullptr;
+    QLabel *alarmWord = nullptr;
+    // Runs only while an alarm of the meter waits for its acknowledgement.
+    QTimer *blinkTimer = nullptr;
+    bool blinkOn = true;
     // Null until the context menu first opens.
     QMenu *menu = nullptr;
     QString shownText;

@@ -34,8 +34,10 @@ constexpr int kRowsUpTo24 = 4;
 } // namespace
 
 CQuorvaneView::CQuorvaneView(MeterConfiguration &meters, const LiveValueTable &liveValues,
-                             const Language &lang, Prompts &shown, QWidget *parent)
-    : QWidget(parent), configuration(meters), values(liveValues), language(lang), prompts(shown)
+                             const LineAlarms &lineAlarms, const Language &lang, Prompts &shown,
+                             QWidget *parent)
+    : QWidget(parent), configuration(meters), values(liveValues), alarms(lineAlarms), language(lang),
+      prompts(shown)
 {
     monitor = new MonitoringPanel(values, language, prompts, this);
     chartMax = settings.ReadReal(Setting::ChartMaxValue);
@@ -292,7 +294,7 @@ void CQuorvaneView::openPanel(int address, const QString &position)
 {
     PvSvPanel *&panel = panels[address];
     if (!panel) {
-        panel = new PvSvPanel(address, values, language, prompts, this);
+        panel = new PvSvPanel(address, values, alarms, language, prompts, this);
         connect(panel, &PvSvPanel::meterSelected, this, &CQuorvaneView::meterSelected);
         // Queued: the command may rebuild the panels, this one among them,
         // and must not do so inside the panel's own menu.

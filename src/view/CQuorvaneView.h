@@ -10,6 +10,7 @@
 
 class ChartRangeDialog;
 class Language;
+class LineAlarms;
 class LiveValueTable;
 class MeterManager;
 class MonitoringPanel;
@@ -38,8 +39,8 @@ public:
     static constexpr int kPanelCount = 64;
     static constexpr int kRefreshPeriodMs = 300;
 
-    CQuorvaneView(MeterConfiguration &meters, const LiveValueTable &values, const Language &language,
-                  Prompts &prompts, QWidget *parent = nullptr);
+    CQuorvaneView(MeterConfiguration &meters, const LiveValueTable &values, const LineAlarms &alarms,
+                  const Language &language, Prompts &prompts, QWidget *parent = nullptr);
     ~CQuorvaneView() override;
 
     void loadMeterConfiguration();
@@ -107,6 +108,7 @@ private:
     SettingsFile settings;
     MeterConfiguration &configuration;
     const LiveValueTable &values;
+    const LineAlarms &alarms; // shown on the value panels
     const Language &language;
     Prompts &prompts;
     std::array<PvSvPanel *, kPanelCount> panels{};

@@ -1,4 +1,5 @@
 #include "ChartLegend.h"
+#include "LineAlarms.h"
 #include "LineUnderTest.h"
 #include "MeterSimProcess.h"
 #include "PvSvPanel.h"
@@ -79,7 +80,8 @@ private slots:
         const auto expected = [&] {
             return shown.isEmpty() ? QString::asprintf("%.1f", rig->values().value(meter)) : shown;
         };
-        PvSvPanel panel(meter, rig->values(), rig->language, rig->recorded);
+        const LineAlarms alarms;
+        PvSvPanel panel(meter, rig->values(), alarms, rig->language, rig->recorded);
         auto *value = panel.findChild<QLabel *>(QStringLiteral("pvValue"));
         QVERIFY(value);
         const int curve = int(legend->addresses().indexOf(meter));

@@ -1,5 +1,6 @@
 #include "CommandIds.h"
 #include "Language.h"
+#include "LineAlarms.h"
 #include "LiveValueTable.h"
 #include "PvSvPanel.h"
 #include "RecordingPrompts.h"
@@ -51,6 +52,7 @@ class TestPvSvPanel : public QObject {
     Q_OBJECT
 
     LiveValueTable live;
+    LineAlarms alarms;
     Language language;
     RecordingPrompts prompts;
 
@@ -63,7 +65,7 @@ private slots:
 
     void caption_and_address()
     {
-        PvSvPanel panel(12, live, language, prompts);
+        PvSvPanel panel(12, live, alarms, language, prompts);
         QCOMPARE(panel.windowTitle(), QStringLiteral("12#"));
         QCOMPARE(panel.address(), 12);
         QCOMPARE(panel.findChild<QLabel *>(QStringLiteral("caption"))->text(), QStringLiteral("12#"));
@@ -74,7 +76,7 @@ private slots:
     void value_text_follows_the_model()
     {
         LiveValueTable table;
-        PvSvPanel panel(3, table, language, prompts);
+        PvSvPanel panel(3, table, alarms, language, prompts);
         // Not asked yet: nothing to show either way.
         QCOMPARE(valueLabel(panel)->text(), QString());
         QVERIFY(!panel.notAnswering());
@@ -124,7 +126,7 @@ private slots:
         std::array<PvSvPanel *, 64> panels{};
         for (int a = 0; a < 64; ++a) {
             answer(table, a, a);
-            panels[a] = new PvSvPanel(a, table, language, prompts, &host);
+            panels[a] = new PvSvPanel(a, table, alarms, language, prompts, &host);
             panels[a]->setGeometry(a % 8 * 150, a / 8 * 100, 150, 100);
         }
         host.show();
@@ -151,7 +153,7 @@ private slots:
     void resizing_keeps_title_centred_and_stretches_the_value()
     {
         QFETCH(QSize, size);
-        PvSvPanel panel(1, live, language, prompts);
+        PvSvPanel panel(1, live, alarms, language, prompts);
         panel.setPosition(QStringLiteral("1号炉"));
         panel.resize(size);
         panel.show();
@@ -181,16 +183,18 @@ private slots:
         QTest::addColumn<int>("lang");
         QTest::addColumn<QStringList>("entries");
         QTest::newRow("Chinese") << 0
-                                 << QStringList{QStringLiteral("读取所有参数"), QStringLiteral("设置仪表")};
+                                 << QStringList{QStringLiteral("读取所有参数"), QStringLiteral("设置仪表"),
+                                                QStringLiteral("报警限值…")};
         QTest::newRow("English") << 1
                                  << QStringList{QStringLiteral("Read All Parameter"),
-                                                QStringLiteral("Meter Config")};
+                                                QStringLiteral("Meter Config"),
+                                                QStringLiteral("Alarm limits…")};
     }
     void popup_in_the_active_language()
     {
         QFETCH(int, lang);
         QFETCH(QStringList, entries);
-        PvSvPanel panel(7, live, language, prompts);
+        PvSvPanel panel(7, live, alarms, language, prompts);
         panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
         language.set(lang);
@@ -212,11 +216,71 @@ private slots:
         menu->actions().at(1)->trigger();
         menu->hide();
         QCOMPARE(chosen.at(1).at(0).toInt(), CommandId::MeterConfig);
+        QVERIFY(openMenu(panel));
+        menu->actions().at(2)->trigger();
+        menu->hide();
+        QCOMPARE(chosen.at(2).at(0).toInt(), CommandId::EditAlarmLimits);
+    }
+
+    // The panel follows the alarms of its meter alone: raised, acknowledged,
+    // cleared; and a lost communication beside a standing limit alarm.
+    void alarms_show_in_the_value_box()
+    {
+        language.set(1);
+        LineAlarms lineAlarms([] { return qint64(1000); });
+        AlarmLimits limits;
+        limits.high = 100;
+        limits.low = 10;
+        lineAlarms.setLimits(5, limits);
+        lineAlarms.setLimits(6, limits);
+        lineAlarms.setCommLossAfter(1);
+        PvSvPanel panel(5, live, lineAlarms, language, prompts);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        auto *word = panel.findChild<QLabel *>(QStringLiteral("alarmWord"));
+        const QColor normal = valueLabel(panel)->palette().color(QPalette::Window);
+        QVERIFY(word->isHidden() && panel.accessibleDescription().isEmpty() && !panel.blinking());
+
+        lineAlarms.judge(6, AlarmSample::of(1000, 125.0));
+        QVERIFY(panel.alarmText().isEmpty());
+
+        lineAlarms.judge(5, AlarmSample::of(1000, 125.0));
+        QCOMPARE(panel.alarmText(), QStringLiteral("HI"));
+        QVERIFY(word->isVisible());
+        QCOMPARE(word->text(), QStringLiteral("HI"));
+        QCOMPARE(panel.accessibleDescription(), QStringLiteral("High alarm, not acknowledged"));
+        QVERIFY(panel.blinking());
+        // Blinking: the alarm colour comes and goes.
+        QTRY_VERIFY_WITH_TIMEOUT(valueLabel(panel)->palette().color(QPalette::Window) == normal, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(valueLabel(panel)->palette().color(QPalette::Window) != normal, 5000);
+
+        QVERIFY(lineAlarms.acknowledge(5, AlarmKind::High));
+        QVERIFY(!panel.blinking());
+        QCOMPARE(panel.accessibleDescription(), QStringLiteral("High alarm, acknowledged"));
+        const QColor alarmed = valueLabel(panel)->palette().color(QPalette::Window);
+        QVERIFY(alarmed != normal);
+
+        lineAlarms.judge(5, AlarmSample::missing(2000));
+        QCOMPARE(panel.alarmText(), QStringLiteral("COMM\nHI"));
+        QVERIFY(panel.accessibleDescription().startsWith(
+            QStringLiteral("Communication loss alarm, not acknowledged; High alarm, acknowledged")));
+        QVERIFY(panel.blinking());
+
+        language.set(0);
+        QCOMPARE(panel.alarmText(), QStringLiteral("通讯\n高限"));
+        language.set(1);
+        lineAlarms.judge(5, AlarmSample::of(3000, 50.0));
+        QCOMPARE(panel.accessibleDescription(),
+                 QStringLiteral("Communication loss alarm cleared, not acknowledged"));
+        QVERIFY(lineAlarms.acknowledge(5, AlarmKind::Comm));
+        QVERIFY(panel.alarmText().isEmpty() && word->isHidden() && !panel.blinking());
+        QCOMPARE(valueLabel(panel)->palette().color(QPalette::Window), normal);
+        language.set(0);
     }
 
     void keys_never_close_the_panel()
     {
-        PvSvPanel panel(2, live, language, prompts);
+        PvSvPanel panel(2, live, alarms, language, prompts);
         panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
         QTest::keyClick(&panel, Qt::Key_Escape);
@@ -249,7 +313,7 @@ private slots:
         QFETCH(int, lang);
         QFETCH(QString, expected);
         LiveValueTable table;
-        PvSvPanel panel(4, table, language, prompts);
+        PvSvPanel panel(4, table, alarms, language, prompts);
         QCOMPARE(panel.healthText().section(QLatin1Char('\n'), 5),
                  QStringLiteral("上次响应时间：无\n上次正确应答：无"));
         answer(table, 4, 1.0);

@@ -2,6 +2,7 @@
 #include "MeterManager.h"
 #include "CommandIds.h"
 #include "Language.h"
+#include "LineAlarms.h"
 #include "LiveValueTable.h"
 #include "MeterConfiguration.h"
 #include "RecordingPrompts.h"
@@ -41,6 +42,7 @@ class TestQuorvaneView : public QObject {
 
     QTemporaryDir home;
     LiveValueTable live;
+    LineAlarms alarms;
     Language lang;
     RecordingPrompts prompts;
     QString path() const { return home.filePath(QStringLiteral("qlvmsys.dll")); }
@@ -62,7 +64,7 @@ class TestQuorvaneView : public QObject {
     std::unique_ptr<CQuorvaneView> meterPanel(MeterConfiguration &meters, const MeterConfiguration::Values &v)
     {
         meters.set(v);
-        auto view = std::make_unique<CQuorvaneView>(meters, live, lang, prompts);
+        auto view = std::make_unique<CQuorvaneView>(meters, live, alarms, lang, prompts);
         view->resize(1200, 805);
         view->show();
         view->runCommand(CommandId::MeterInterface);
@@ -95,7 +97,7 @@ private slots:
     {
         writeSettings("[ChartConfig]\nMinValue=-12.5\nMaxValue=1e3\n[SysConfig]\nBkColor=3419176\n");
         MeterConfiguration meters;
-        CQuorvaneView view(meters, live, lang, prompts);
+        CQuorvaneView view(meters, live, alarms, lang, prompts);
         QCOMPARE(view.chartMinimum(), -12.5);
         QCOMPARE(view.chartMaximum(), 1000.0);
         QCOMPARE(view.backgroundColour(), 3419176u);
@@ -117,7 +119,7 @@ private slots:
         writeSettings(settings);
         {
             MeterConfiguration meters;
-            CQuorvaneView view(meters, live, lang, prompts);
+            CQuorvaneView view(meters, live, alarms, lang, prompts);
         }
         QCOMPARE(read("SysConfig", "BkColor"), written);
         // The monitoring panel, made and dropped with the view, does the same
@@ -142,7 +144,7 @@ private slots:
         QFETCH(QList<int>, expected);
         writeSettings(settings);
         MeterConfiguration meters;
-        CQuorvaneView view(meters, live, lang, prompts);
+        CQuorvaneView view(meters, live, alarms, lang, prompts);
         // Before the window is installed the defaults hold: 300 ms, last address 63.
         QCOMPARE(view.meterConfiguration().values().samplingtime, 300);
         QCOMPARE(view.meterConfiguration().values().endaddress, 63);
@@ -190,7 +192,7 @@ private slots:
         QFETCH(int, told);
         writeSettings(settings);
         MeterConfiguration meters;
-        CQuorvaneView view(meters, live, lang, prompts);
+        CQuorvaneView view(meters, live, alarms, lang, prompts);
         QSignalSpy changed(&view.meterConfiguration(), &MeterConfiguration::changed);
         view.loadMeterConfiguration();
         QCOMPARE(changed.count(), told);
@@ -221,7 +223,7 @@ private slots:
         // 0x00BBGGRR: red 0x28, green 0x2c, blue 0x34.
         writeSettings("[SysConfig]\nBkColor=3419176\n");
         MeterConfiguration meters;
-        CQuorvaneView view(meters, live, lang, prompts);
+        CQuorvaneView view(meters, live, alarms, lang, prompts);
         view.resize(64, 48);
         const QImage image = view.grab().toImage();
         QCOMPARE(image.pixelColor(0, 0), QColor(0x28, 0x2c, 0x34));
@@ -397,7 +399,7 @@ private slots:
     {
         writeSettings("[ChartConfig]\nMinValue=0\nMaxValue=100\n");
         MeterConfiguration meters;
-        CQuorvaneView view(meters, live, lang, prompts);
+        CQuorvaneView view(meters, live, alarms, lang, prompts);
         view.resize(1000, 700);
         view.show();
         view.runCommand(CommandId::RealtimeChart);
@@ -431,7 +433,7 @@ private slots:
     {
         writeSettings("[ChartConfig]\nMinValue=0\nMaxValue=100\n");
         MeterConfiguration meters;
-        CQuorvaneView view(meters, live, lang, prompts);
+        CQuorvaneView view(meters, live, alarms, lang, prompts);
         // A directory under the settings file's name cannot be written, even
         // by root.
         QVERIFY(QFile::remove(path()));
@@ -475,7 +477,7 @@ private slots:
                       "startaddress=1\nendaddress=3\nmeteramount=3\n");
         {
             MeterConfiguration meters;
-            CQuorvaneView view(meters, live, lang, prompts);
+            CQuorvaneView view(meters, live, alarms, lang, prompts);
             view.loadMeterConfiguration();
             view.resize(1000, 700);
             view.show();
@@ -486,7 +488,7 @@ private slots:
         QCOMPARE(read("SysConfig", "Surface"), stored);
 
         MeterConfiguration meters;
-        CQuorvaneView view(meters, live, lang, prompts);
+        CQuorvaneView view(meters, live, alarms, lang, prompts);
         view.loadMeterConfiguration();
         view.restoreSurface();
         QCOMPARE(view.surface(), surface);
@@ -512,7 +514,7 @@ private slots:
         else
             writeSettings(settings);
         MeterConfiguration meters;
-        CQuorvaneView view(meters, live, lang, prompts);
+        CQuorvaneView view(meters, live, alarms, lang, prompts);
         view.loadMeterConfiguration();
         view.restoreSurface();
         QCOMPARE(view.surface(), CQuorvaneView::Surface::None);
@@ -570,7 +572,7 @@ private slots:
         const QByteArray before = settingsFile.readAll();
         settingsFile.close();
         MeterConfiguration meters;
-        CQuorvaneView view(meters, live, lang, prompts);
+        CQuorvaneView view(meters, live, alarms, lang, prompts);
         view.loadMeterConfiguration();
         QTimer::singleShot(0, [] {
             auto *wizard = qobject_cast<QWizard *>(QApplication::activeModalWidget());
@@ -590,7 +592,7 @@ private slots:
         writeSettings("[SysConfig]\nBkColor=0\n");
         {
             MeterConfiguration meters;
-            CQuorvaneView view(meters, live, lang, prompts);
+            CQuorvaneView view(meters, live, alarms, lang, prompts);
             QTimer::singleShot(0, [] {
                 auto *chooser = qobject_cast<QColorDialog *>(QApplication::activeModalWidget());
                 QVERIFY(chooser);
