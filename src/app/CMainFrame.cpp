@@ -4,6 +4,7 @@
 #include "AlarmBeeper.h"
 #include "AlarmLimitsDialog.h"
 #include "AlarmStatusPane.h"
+#include "AlarmsWindow.h"
 #include "AppTexts.h"
 #include "BrokerWatch.h"
 #include "CatalogueMenus.h"
@@ -220,6 +221,9 @@ void CMainFrame::onCommand(int id)
     case EditAlarmLimits:
         editAlarmLimits(meterLine.selectedMeter());
         break;
+    case Alarms:
+        showAlarms();
+        break;
     case CommandId::HelpManual:
         help.open(language());
         break;
@@ -343,6 +347,22 @@ void CMainFrame::showLineScan()
     bringUp(scanWindow);
 }
 
+AlarmsWindow *CMainFrame::alarmsWindow() const
+{
+    return alarmWindow;
+}
+
+void CMainFrame::showAlarms()
+{
+    if (!alarmWindow) {
+        const QString path =
+            QDir(DataDirectory::path()).filePath(QString::fromLatin1(HistoryRecorder::FileName));
+        alarmWindow = new AlarmsWindow(*application.alarms(), path, lang, prompter, this);
+    }
+    alarmWindow->setPositions(MeterRegister(prompter, DataDirectory::path(), language()).installPositions());
+    bringUp(alarmWindow);
+}
+
 void CMainFrame::showTrafficMonitor()
 {
     if (!trafficWindow)
@@ -357,6 +377,7 @@ void CMainFrame::showHistoryChart()
             QDir(DataDirectory::path()).filePath(QString::fromLatin1(HistoryRecorder::FileName));
         historyWindow = new HistoryChartWindow(path, configuration, lang, prompter, this);
         historyWindow->setRecorder(application.history());
+        historyWindow->setAlarms(application.alarms());
     }
     bringUp(historyWindow);
     // Up to now: the last hour is the last hour of this moment.

@@ -11,6 +11,7 @@
 
 struct BiText;
 class AlarmBeeper;
+class AlarmsWindow;
 class BrokerWatch;
 class CommDialog;
 class CQuorvaneView;
@@ -92,6 +93,7 @@ public:
     HistoryChartWindow *historyChart() const;
     ParameterSetsWindow *parameterSets() const;
     LineScanWindow *lineScan() const;
+    AlarmsWindow *alarmsWindow() const;
 
 private:
     void buildStatusBar();
@@ -116,6 +118,7 @@ private:
     void showLineScan();
     void editAlarmLimits(int address);
     void followAlarmBeep();
+    void showAlarms();
     QString meterTypeName(int id);
 
     QuorvaneApplication &application;
@@ -147,4 +150,5 @@ private:
     QPointer<HistoryChartWindow> historyWindow;
     QPointer<ParameterSetsWindow> setsWindow;
     QPointer<LineScanWindow> scanWindow;
+    QPointer<AlarmsWindow> alarmWindow;
 };

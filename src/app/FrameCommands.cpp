@@ -80,6 +80,7 @@ QList<FrameCommands::MenuSpec> chineseMenuSpec()
           {TrafficMonitor, &kMenuTrafficMonitor},
           {0, nullptr},
           {ScanLine, &kMenuScanLine},
+          {Alarms, &kMenuAlarms},
           {EditAlarmLimits, &kMenuAlarmLimits}}},
         {&kMenuView, {{ViewToolbar, &kMenuToolbar}, {ViewStatusBar, &kMenuStatusBar}}},
         {&kMenuLanguage, {{Chinese, &kMenuChinese}, {English, &kMenuEnglish}}},

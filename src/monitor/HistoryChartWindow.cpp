@@ -6,6 +6,7 @@
 #include "HistoryStore.h"
 #include "HistoryTexts.h"
 #include "Language.h"
+#include "LineAlarms.h"
 #include "MeterConfiguration.h"
 #include "Prompts.h"
 #include "RealtimeChart.h"
@@ -278,6 +279,7 @@ void HistoryChartWindow::refresh()
     for (const HistorySeries &s : series)
         colours << RealtimeChart::defaultLineColour(s.address - first);
     historyPlot->setData(viewFrom, viewTo, series, colours);
+    const QString marks = markAlarms(chosen, colours);
     QStringList names;
     for (int a : chosen)
         names << kHistoryMeter.text(language.index()).arg(a);
@@ -285,7 +287,45 @@ void HistoryChartWindow::refresh()
         kHistoryDescription.text(language.index())
             .arg(names.join(kHistoryListSeparator.text(language.index())),
                  QDateTime::fromMSecsSinceEpoch(viewFrom).toString(Qt::ISODate),
-                 QDateTime::fromMSecsSinceEpoch(viewTo).toString(Qt::ISODate)));
+                 QDateTime::fromMSecsSinceEpoch(viewTo).toString(Qt::ISODate)) +
+        marks);
+}
+
+void HistoryChartWindow::setAlarms(const LineAlarms *alarms)
+{
+    lineAlarms = alarms;
+    refresh();
+}
+
+QString HistoryChartWindow::markAlarms(const QList<int> &chosen, const QList<QColor> &colours)
+{
+    const int lang = language.index();
+    QList<LimitLine> lines;
+    QStringList limitTexts;
+    for (int i = 0; lineAlarms && i < chosen.size(); ++i) {
+        const AlarmLimits &limits = lineAlarms->limits(chosen[i]);
+        if (!limits.enabled)
+            continue;
+        const QColor colour = colours.value(i, Qt::black);
+        if (limits.high) {
+            lines.append({chosen[i], AlarmKind::High, *limits.high, colour});
+            limitTexts << kHistoryHighLimit.text(lang).arg(chosen[i]).arg(*limits.high);
+        }
+        if (limits.low) {
+            lines.append({chosen[i], AlarmKind::Low, *limits.low, colour});
+            limitTexts << kHistoryLowLimit.text(lang).arg(chosen[i]).arg(*limits.low);
+        }
+    }
+    QList<AlarmSpan> spans;
+    if (store->isOpen() && !chosen.isEmpty())
+        spans = alarmSpansOf(store->alarmEvents(chosen, viewFrom, viewTo), viewFrom, viewTo);
+    historyPlot->setAlarmMarks(lines, spans);
+    QString text;
+    if (!limitTexts.isEmpty())
+        text += kHistoryLimitsDescription.text(lang).arg(limitTexts.join(kHistoryListSeparator.text(lang)));
+    if (!spans.isEmpty())
+        text += kHistorySpansDescription.text(lang).arg(spans.size());
+    return text;
 }
 
 // A read that fails is told once; the reads that follow it stay quiet until

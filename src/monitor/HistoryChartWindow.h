@@ -5,6 +5,7 @@
 #include <memory>
 
 class HistoryPlot;
+class LineAlarms;
 class HistoryRecorder;
 class HistoryStore;
 class Language;
@@ -38,6 +39,9 @@ public:
     // The recorder whose switch the window offers ("Record values"); none
     // hides the switch.
     void setRecorder(HistoryRecorder *recorder);
+    // Whose limits the chart draws for the chosen meters; none draws no
+    // limits. The alarm spans come from the history file either way.
+    void setAlarms(const LineAlarms *alarms);
     // The ticked meters, in address order.
     QList<int> chosenMeters() const;
     void chooseRange(Range range);
@@ -59,6 +63,9 @@ private:
     void fillMeters();
     void refresh();
     void readFailed();
+    // Hands the plot the limits and alarm spans of `chosen` over the view
+    // and returns what they add to the plot's description.
+    QString markAlarms(const QList<int> &chosen, const QList<QColor> &colours);
     void askPng();
     void askCsv();
     QPair<qint64, qint64> chosenSpan() const;
@@ -90,6 +97,7 @@ private:
     QPushButton *csvButton = nullptr;
     QCheckBox *recordBox = nullptr;
     HistoryRecorder *historyRecorder = nullptr;
+    const LineAlarms *lineAlarms = nullptr;
     HistoryPlot *historyPlot = nullptr;
     QLabel *readout = nullptr;
     QLabel *hint = nullptr;

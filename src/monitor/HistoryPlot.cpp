@@ -58,6 +58,14 @@ void HistoryPlot::setData(qint64 fromMs, qint64 toMs, const QList<HistorySeries>
     update();
 }
 
+void HistoryPlot::setAlarmMarks(const QList<LimitLine> &limits, const QList<AlarmSpan> &spans)
+{
+    limitMarks = limits;
+    spanMarks = spans;
+    fitValues();
+    update();
+}
+
 void HistoryPlot::setLanguage(int lang)
 {
     if (lang == language)
@@ -91,6 +99,13 @@ void HistoryPlot::fitValues()
         upper = 100.0;
         return;
     }
+    // A limit near the values is drawn too; one far off would squash them.
+    const double near = std::max(high - low, 1.0);
+    for (const LimitLine &line : limitMarks)
+        if (line.value >= low - near && line.value <= high + near) {
+            low = std::min(low, line.value);
+            high = std::max(high, line.value);
+        }
     // A little room above and below, and some height for a flat line.
     const double margin = std::max((high - low) * 0.05, 0.5);
     lower = low - margin;
@@ -122,6 +137,7 @@ void HistoryPlot::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), palette().color(QPalette::Window));
     painter.fillRect(plotRect(), kBackground);
     drawAxes(painter);
+    drawAlarmMarks(painter);
     drawSeries(painter);
     drawLegend(painter);
     painter.setPen(palette().color(QPalette::WindowText));
@@ -162,6 +178,29 @@ void HistoryPlot::drawAxes(QPainter &painter) const
         const QString label = QString::number(tick, 'g', 6);
         painter.drawText(area.left() - 6 - metrics.horizontalAdvance(label), y + metrics.ascent() / 2, label);
     }
+}
+
+void HistoryPlot::drawAlarmMarks(QPainter &painter) const
+{
+    const QRect area = plotRect();
+    painter.save();
+    painter.setClipRect(area);
+    for (const LimitLine &line : limitMarks) {
+        if (line.value < lower || line.value > upper)
+            continue;
+        painter.setPen(QPen(line.colour, 1, Qt::DashLine));
+        const int y = yOf(line.value);
+        painter.drawLine(area.left(), y, area.right(), y);
+    }
+    // Overlapping spans of several meters deepen the band where they meet.
+    const QColor band(220, 0, 0, 70);
+    const int height = std::max(4, area.height() / 40);
+    for (const AlarmSpan &span : spanMarks) {
+        const int left = std::max(area.left(), xOf(span.fromMs));
+        const int right = std::min(area.right(), xOf(span.toMs));
+        painter.fillRect(QRect(left, area.top() + 1, std::max(1, right - left), height), band);
+    }
+    painter.restore();
 }
 
 void HistoryPlot::drawSeries(QPainter &painter) const

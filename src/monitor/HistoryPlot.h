@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlarmMarks.h"
 #include "HistoryStore.h"
 
 #include <QColor>
@@ -37,6 +38,11 @@ public:
     // told again in it.
     void setLanguage(int language);
     QPair<double, double> valueRange() const { return {lower, upper}; }
+    // The limits drawn as dashed lines (the value axis takes them in) and
+    // the alarm spans marked as a band along the top of the plot.
+    void setAlarmMarks(const QList<LimitLine> &limits, const QList<AlarmSpan> &spans);
+    const QList<LimitLine> &limitLines() const { return limitMarks; }
+    const QList<AlarmSpan> &alarmSpans() const { return spanMarks; }
 
 signals:
     void viewChanged(qint64 fromMs, qint64 toMs);
@@ -60,12 +66,15 @@ private:
     void drawAxes(QPainter &painter) const;
     void drawSeries(QPainter &painter) const;
     void drawLegend(QPainter &painter) const;
+    void drawAlarmMarks(QPainter &painter) const;
     QString columnText(const HistoryColumn &column) const;
 
     qint64 from = 0;
     qint64 to = 0;
     QList<HistorySeries> shown;
     QList<QColor> seriesColours;
+    QList<LimitLine> limitMarks;
+    QList<AlarmSpan> spanMarks;
     double lower = 0.0;
     double upper = 100.0;
     QString noData;

@@ -23,6 +23,7 @@ inline constexpr BiText kMenuChartRange{"图表的显示范围(&R)", "Chart &Ran
 inline constexpr BiText kMenuLineStatistics{"通讯统计(&T)", "Line &Statistics"};
 inline constexpr BiText kMenuTrafficMonitor{"通讯监视(&F)", "&Traffic Monitor"};
 inline constexpr BiText kMenuScanLine{"扫描仪表(&N)", "Sca&n the Line"};
+inline constexpr BiText kMenuAlarms{"报警(&A)", "&Alarms"};
 inline constexpr BiText kMenuView{"查看(&V)", "&View"};
 inline constexpr BiText kMenuToolbar{"工具栏(&T)", "&Toolbar"};
 inline constexpr BiText kMenuStatusBar{"状态栏(&S)", "&Status Bar"};

@@ -40,6 +40,13 @@ inline constexpr BiText kHistoryNoData{"此时间范围内没有记录的数值�
 // What a screen reader says of the plot: %1 meters, %2 from, %3 to.
 inline constexpr BiText kHistoryDescription{"仪表 %1，%2 至 %3", "Meters %1, %2 to %3"};
 inline constexpr BiText kHistoryListSeparator{"、", ", "};
+// What the chart marks of the alarms, after the description above: %1 the
+// limits, each as kHistoryHighLimit or kHistoryLowLimit (%1 the meter, %2
+// the limit); %2 the number of alarm spans.
+inline constexpr BiText kHistoryLimitsDescription{"；限值：%1", "; limits: %1"};
+inline constexpr BiText kHistoryHighLimit{"%1# 高限 %2", "%1# high %2"};
+inline constexpr BiText kHistoryLowLimit{"%1# 低限 %2", "%1# low %2"};
+inline constexpr BiText kHistorySpansDescription{"；报警时段 %1 个", "; %1 alarm spans"};
 
 inline constexpr BiText kHistoryCannotOpen{"无法打开历史数据文件 %1：\n%2",
                                            "Cannot open the history file %1:\n%2"};

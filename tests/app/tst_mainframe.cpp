@@ -1,5 +1,6 @@
 #include "FrameTestSupport.h"
 
+#include "AlarmsWindow.h"
 #include "CQuorvaneView.h"
 #include "CommandIds.h"
 #include "FrameCommands.h"
@@ -47,7 +48,8 @@ const QStringList kChineseMenu{
     "系统(&S)|通讯端口设置(&C)=32771|仪表设置(&M)=32772|-|改变背景颜色(&S)=32781|-|数据备份(B)=32793|-|"
     "退出系统(&X)=57665",
     "工具(&T)|管理仪表(&M)=32795|-|仪表面板(&I)=32791|-|实时曲线(&C)=32789|历史曲线(&H)=32801|图表的显示范围("
-    "&R)=32796|-|通讯统计(&T)=32802|通讯监视(&F)=32803|-|扫描仪表(&N)=32804|报警限值(&L)…=32806",
+    "&R)=32796|-|通讯统计(&T)=32802|通讯监视(&F)=32803|-|扫描仪表(&N)=32804|报警(&A)=32807|报警限值(&L)…="
+    "32806",
     "查看(&V)|工具栏(&T)=59392[x]|状态栏(&S)=59393[x]",
     "语言(&L)|简体中文(&C)=32800[x]|英语(&E)=32799",
     "帮助(&H)|关于&A)=57664|帮助手册(&M)=32794|端口检查(&P)=32805",
@@ -56,7 +58,7 @@ const QStringList kChineseMenu{
 const QStringList kEnglishMenu{
     "&System|&Comm Config=32771|&Meter Config=32772|-|&SetBkColor=32781|-|&Exit=57665",
     "&Tools|&Meter Manager=32795|-|Meter &Interface=32791|-|Realtime &Chart=32789|&History Chart=32801|Chart "
-    "&Range=32796|-|Line &Statistics=32802|&Traffic Monitor=32803|-|Sca&n the Line=32804|Alarm "
+    "&Range=32796|-|Line &Statistics=32802|&Traffic Monitor=32803|-|Sca&n the Line=32804|&Alarms=32807|Alarm "
     "&limits…=32806",
     "&View|&Toolbar=59392[x]|&Status Bar=59393[x]",
     "&Language|&Chinese=32800|&English=32799[x]",
@@ -331,6 +333,24 @@ private slots:
         QCOMPARE(frame->size(), QSize(720, 540));
         frame->resize(1000, 400);
         QCOMPARE(frame->size(), QSize(1000, 540));
+    }
+
+    // Opened once and brought up again, on the program's own alarms.
+    void alarms_window_from_the_tools_menu()
+    {
+        FrameFixture fixture;
+        fixture.set(QStringLiteral("Programme"), QStringLiteral("Lang"), QStringLiteral("1"));
+        CMainFrame *frame = fixture.start();
+        QVERIFY(!frame->alarmsWindow());
+        fixture.menuItem(CommandId::Alarms)->trigger();
+        AlarmsWindow *window = frame->alarmsWindow();
+        QVERIFY(window);
+        QTRY_VERIFY(window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Alarms"));
+        window->close();
+        frame->onCommand(CommandId::Alarms);
+        QCOMPARE(frame->alarmsWindow(), window);
+        QTRY_VERIFY(window->isVisible());
     }
 
     void view_commands_stay_quiet()

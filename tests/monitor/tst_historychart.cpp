@@ -3,6 +3,7 @@
 #include "HistoryRecorder.h"
 #include "HistoryStore.h"
 #include "Language.h"
+#include "LineAlarms.h"
 #include "MeterConfiguration.h"
 #include "LiveValueTable.h"
 #include "RecordingPrompts.h"
@@ -121,6 +122,71 @@ private slots:
         const QString png = dir.filePath(QStringLiteral("out.png"));
         QVERIFY(window.exportPng(png));
         QCOMPARE(QImage(png).size(), plot->size() * plot->devicePixelRatioF());
+        QCOMPARE(prompts.shown.size(), 0);
+    }
+
+    // Meter 1's high alarm stood from minute 10 to 20 and again from
+    // minute 50 on; meter 5, not shown, had one too.
+    void limits_and_alarm_spans_are_marked()
+    {
+        QTemporaryDir own;
+        const QString file = own.filePath(QStringLiteral("qlvmhist.db"));
+        const qint64 begin = QDateTime::currentMSecsSinceEpoch() / 1000 * 1000 - 2 * 60 * kMinute;
+        QList<HistorySample> samples;
+        for (int m = 0; m < 60; ++m)
+            samples.append({begin + m * kMinute, 1, 45.0 + (m % 20)});
+        const auto event = [](qint64 ms, int address, AlarmEvent::What what) {
+            return AlarmEvent{ms, address, AlarmKind::High, what, 60.0, 55.0};
+        };
+        {
+            HistoryStore store(file);
+            QVERIFY(store.append(samples, {event(begin + 10 * kMinute, 1, AlarmEvent::What::Raised),
+                                           event(begin + 12 * kMinute, 5, AlarmEvent::What::Raised),
+                                           event(begin + 15 * kMinute, 1, AlarmEvent::What::Acknowledged),
+                                           event(begin + 20 * kMinute, 1, AlarmEvent::What::Cleared),
+                                           event(begin + 50 * kMinute, 1, AlarmEvent::What::Raised)}));
+        }
+        LineAlarms alarms;
+        AlarmLimits limits;
+        limits.high = 55;
+        limits.low = 42;
+        alarms.setLimits(1, limits);
+
+        HistoryChartWindow window(file, meters, lang, prompts);
+        window.setAlarms(&alarms);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.showSpan(begin, begin + 60 * kMinute);
+        HistoryPlot *plot = window.plot();
+        QTRY_COMPARE(plot->fromMs(), begin);
+
+        QCOMPARE(plot->limitLines().size(), 2);
+        QCOMPARE(plot->limitLines()[0].address, 1);
+        QCOMPARE(plot->limitLines()[0].kind, AlarmKind::High);
+        QCOMPARE(plot->limitLines()[0].value, 55.0);
+        QCOMPARE(plot->limitLines()[1].kind, AlarmKind::Low);
+        QCOMPARE(plot->limitLines()[1].value, 42.0);
+        // The low limit lies below every value; the axis shows it still.
+        QVERIFY(plot->valueRange().first < 42.0);
+        const QList<AlarmSpan> spans{{1, AlarmKind::High, begin + 10 * kMinute, begin + 20 * kMinute},
+                                     {1, AlarmKind::High, begin + 50 * kMinute, begin + 60 * kMinute}};
+        QCOMPARE(plot->alarmSpans(), spans);
+        const QString description = plot->accessibleDescription();
+        QVERIFY2(description.contains(QStringLiteral("limits: 1# high 55, 1# low 42")),
+                 qPrintable(description));
+        QVERIFY2(description.contains(QStringLiteral("2 alarm spans")), qPrintable(description));
+
+        // A clear whose raise lies before the view starts the span at its start.
+        window.showSpan(begin + 15 * kMinute, begin + 30 * kMinute);
+        QTRY_COMPARE(plot->fromMs(), begin + 15 * kMinute);
+        QCOMPARE(plot->alarmSpans(),
+                 (QList<AlarmSpan>{{1, AlarmKind::High, begin + 15 * kMinute, begin + 20 * kMinute}}));
+
+        // Without the line's alarms no limit is drawn; the spans stay.
+        window.setAlarms(nullptr);
+        QVERIFY(plot->limitLines().isEmpty());
+        QCOMPARE(plot->alarmSpans().size(), 1);
+        QVERIFY(!plot->accessibleDescription().contains(QStringLiteral("limits")));
         QCOMPARE(prompts.shown.size(), 0);
     }
 
