@@ -328,7 +328,8 @@ def check_legend(app, checks, pyatspi):
 
 def check_windows(app, checks, dump_tree):
     for menu, title in (("Line Statistics", "Line Statistics"), ("Traffic Monitor", "Traffic Monitor"),
-                        ("History Chart", "History Chart"), ("Scan the Line", "Scan the Line")):
+                        ("History Chart", "History Chart"), ("Scan the Line", "Scan the Line"),
+                        ("Alarms", "Alarms")):
         choose_menu(app, menu)
         found = window(app, title)
         checks.expect(role(found) in ("frame", "window"), f"window {title!r} is a {role(found)}")
