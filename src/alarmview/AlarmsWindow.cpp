@@ -33,19 +33,6 @@ namespace {
 constexpr qint64 DayMs = 24 * 60 * 60 * 1000;
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
-QTableView *newTable(const char *name, QStandardItemModel *model, QWidget *parent)
-{
-    auto *view = new QTableView(parent);
-    view->setObjectName(QString::fromLatin1(name));
-    view->setModel(model);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->verticalHeader()->hide();
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    view->horizontalHeader()->setStretchLastSection(true);
-    return view;
-}
-
 QStandardItem *cell(const QString &text)
 {
     auto *item = new QStandardItem(text);
@@ -119,7 +106,7 @@ void AlarmsWindow::buildWindow()
 
     auto *top = new QWidget;
     standingLabel = new QLabel(top);
-    standingView = newTable("standingTable", standingRows, top);
+    standingView = DiagnosticsParts::rowTable("standingTable", standingRows, top);
     standingView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     standingLabel->setBuddy(standingView);
     acknowledgeButton = DiagnosticsParts::namedButton("acknowledgeButton", top);
@@ -149,7 +136,7 @@ void AlarmsWindow::buildWindow()
     toLabel->setBuddy(toEdit);
     refreshButton = DiagnosticsParts::namedButton("refreshButton", bottom);
     exportButton = DiagnosticsParts::namedButton("exportCsvButton", bottom);
-    logView = newTable("logTable", logRows, bottom);
+    logView = DiagnosticsParts::rowTable("logTable", logRows, bottom);
     logLabel->setBuddy(logView);
     connect(meterBox, &QComboBox::activated, this, [this](int index) {
         const QVariant address = meterBox->itemData(index);

@@ -5,7 +5,10 @@
 
 #include <QAccessibleWidget>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QSaveFile>
 #include <QSet>
 
@@ -30,6 +33,19 @@ QAccessibleInterface *accessibleWindow(const QString &className, QObject *object
 } // namespace
 
 namespace DiagnosticsParts {
+
+QTableView *rowTable(const char *name, QStandardItemModel *model, QWidget *parent)
+{
+    auto *view = new QTableView(parent);
+    view->setObjectName(QString::fromLatin1(name));
+    view->setModel(model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->verticalHeader()->hide();
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view->horizontalHeader()->setStretchLastSection(true);
+    return view;
+}
 
 QPushButton *namedButton(const char *name, QWidget *parent)
 {

@@ -4,6 +4,8 @@
 
 class Prompts;
 class QPushButton;
+class QStandardItemModel;
+class QTableView;
 class QWidget;
 
 // Small pieces both diagnostic windows use.
@@ -11,6 +13,10 @@ namespace DiagnosticsParts {
 
 // A push button with the object name that tests and screen readers find it by.
 QPushButton *namedButton(const char *name, QWidget *parent);
+
+// A read-only table of whole rows on `model`, its columns as wide as their
+// contents, the last one stretched, with the object name tests find it by.
+QTableView *rowTable(const char *name, QStandardItemModel *model, QWidget *parent);
 
 // Screen readers take a top-level plain QWidget for a filler; after this,
 // every window of `window`'s class is announced as a window, its title as its

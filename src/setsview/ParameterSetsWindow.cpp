@@ -33,19 +33,6 @@ namespace {
 constexpr int IdRole = Qt::UserRole + 1;
 const QColor kDifferingRow(255, 214, 214);
 
-QTableView *newTable(const char *name, QStandardItemModel *model, QWidget *parent)
-{
-    auto *view = new QTableView(parent);
-    view->setObjectName(QString::fromLatin1(name));
-    view->setModel(model);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->verticalHeader()->hide();
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    view->horizontalHeader()->setStretchLastSection(true);
-    return view;
-}
-
 QStandardItem *cell(const QString &text, const QVariant &id = {})
 {
     auto *item = new QStandardItem(text);
@@ -87,9 +74,9 @@ ParameterSetsWindow::ParameterSetsWindow(MeterLine &meterLine, SetStore &setStor
 
     // Meters and sets.
     auto *setsPage = new QWidget;
-    metersView = newTable("metersTable", meterRows, setsPage);
+    metersView = DiagnosticsParts::rowTable("metersTable", meterRows, setsPage);
     metersView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setsView = newTable("setsTable", setRows, setsPage);
+    setsView = DiagnosticsParts::rowTable("setsTable", setRows, setsPage);
     setsView->setSelectionMode(QAbstractItemView::SingleSelection);
     noteLabel = new QLabel(setsPage);
     noteEdit = new QLineEdit(setsPage);
@@ -150,7 +137,7 @@ ParameterSetsWindow::ParameterSetsWindow(MeterLine &meterLine, SetStore &setStor
 
     // Comparison.
     auto *comparePage = new QWidget;
-    compareView = newTable("compareTable", compareRows, comparePage);
+    compareView = DiagnosticsParts::rowTable("compareTable", compareRows, comparePage);
     // The captions take the room; the marker column stays narrow.
     compareView->horizontalHeader()->setStretchLastSection(false);
     compareView->horizontalHeader()->setSectionResizeMode(CompareCaption, QHeaderView::Stretch);
@@ -181,7 +168,7 @@ ParameterSetsWindow::ParameterSetsWindow(MeterLine &meterLine, SetStore &setStor
 
     // Write log.
     auto *logPage = new QWidget;
-    logView = newTable("logTable", logRows, logPage);
+    logView = DiagnosticsParts::rowTable("logTable", logRows, logPage);
     logMeter = new QComboBox(logPage);
     logMeter->setObjectName(QStringLiteral("logMeter"));
     logRefreshButton = DiagnosticsParts::namedButton("logRefreshButton", logPage);
@@ -205,8 +192,8 @@ ParameterSetsWindow::ParameterSetsWindow(MeterLine &meterLine, SetStore &setStor
     auto *copyPage = new QWidget;
     targetRows = new QStandardItemModel(this);
     previewRows = new QStandardItemModel(this);
-    targetsView = newTable("copyTargetsTable", targetRows, copyPage);
-    previewView = newTable("copyPreviewTable", previewRows, copyPage);
+    targetsView = DiagnosticsParts::rowTable("copyTargetsTable", targetRows, copyPage);
+    previewView = DiagnosticsParts::rowTable("copyPreviewTable", previewRows, copyPage);
     previewButton = DiagnosticsParts::namedButton("previewButton", copyPage);
     copyButton = DiagnosticsParts::namedButton("copyButton", copyPage);
     previewSummary = new QLabel(copyPage);
@@ -375,7 +362,8 @@ void ParameterSetsWindow::fillSets()
         setRows->appendRow({cell(QString::number(set.id), set.id), cell(QString::number(set.address)),
                             cell(set.meterTypeName), cell(taken), cell(set.note),
                             cell(QString::number(set.parameters.size()))});
-        compareMeter->addItem(kSetsCompareSetItem.text(lang).arg(set.id).arg(set.address).arg(taken), -set.id);
+        compareMeter->addItem(kSetsCompareSetItem.text(lang).arg(set.id).arg(set.address).arg(taken),
+                              -set.id);
     }
     if (const int i = compareMeter->findData(compareChoice); compareChoice.isValid() && i >= 0)
         compareMeter->setCurrentIndex(i);
@@ -667,10 +655,9 @@ void ParameterSetsWindow::showComparison()
     const int lang = language.index();
     // Rows only: the columns keep how they are sized.
     compareRows->removeRows(0, compareRows->rowCount());
-    compareRows->setHorizontalHeaderLabels({kSetsColK.text(lang), kSetsColCaption.text(lang),
-                                            kSetsColSet.text(lang),
-                                            (otherIsSet ? kSetsColOtherSet : kSetsColMeter).text(lang),
-                                            kSetsColDiffers.text(lang)});
+    compareRows->setHorizontalHeaderLabels(
+        {kSetsColK.text(lang), kSetsColCaption.text(lang), kSetsColSet.text(lang),
+         (otherIsSet ? kSetsColOtherSet : kSetsColMeter).text(lang), kSetsColDiffers.text(lang)});
     differencesFound = 0;
     if (!meterNow) {
         compareSummary->clear();
@@ -704,12 +691,10 @@ void ParameterSetsWindow::showComparison()
         compareRows->appendRow(row);
         differencesFound += differs;
     }
-    compareSummary->setText(otherIsSet ? kSetsCompareSets.text(lang).arg(compared.id).arg(meterNow->id).arg(
-                                             differencesFound)
-                                       : kSetsCompareResult.text(lang)
-                                             .arg(compared.id)
-                                             .arg(meterNow->address)
-                                             .arg(differencesFound));
+    compareSummary->setText(
+        otherIsSet
+            ? kSetsCompareSets.text(lang).arg(compared.id).arg(meterNow->id).arg(differencesFound)
+            : kSetsCompareResult.text(lang).arg(compared.id).arg(meterNow->address).arg(differencesFound));
 }
 
 bool ParameterSetsWindow::restoreSelected()
