@@ -5,10 +5,12 @@
 // chart-LANG.png, chart-settings-LANG.png, chart-range-LANG.png, wizard-1-LANG.png,
 // wizard-2-LANG.png, manager-LANG.png, meter-info-LANG.png, statistics-LANG.png,
 // traffic-LANG.png, history-LANG.png, sets-compare-LANG.png and scan-LANG.png (LANG zh or en). A
-// third argument takes one scene only (panels-5, panels-64, chart, register, diagnostics, scan).
+// third argument takes one scene only (panels-5, panels-64, chart, register, diagnostics, scan, alarms).
 #include "FrameTestSupport.h"
 
 #include "CQuorvaneView.h"
+#include "AlarmLimitsStore.h"
+#include "AlarmsWindow.h"
 #include "CommandIds.h"
 #include "HistoryChartWindow.h"
 #include "HistoryStore.h"
@@ -38,7 +40,7 @@
 namespace {
 
 struct Scene {
-    enum Kind { Panels, PanelsAndParameters, Chart, Register, Diagnostics, Scan };
+    enum Kind { Panels, PanelsAndParameters, Chart, Register, Diagnostics, Scan, Alarms };
     QString name;
     int first;
     int last;
@@ -233,6 +235,17 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
     fillRegister(fixture.home.filePath(QStringLiteral("qlvmdata.db")), language, count);
     if (scene.kind == Scene::Diagnostics)
         fillHistory(fixture.home.filePath(QStringLiteral("qlvmhist.db")));
+    if (scene.kind == Scene::Alarms) {
+        // Meter 2 above its high limit, 3 below its low limit, 5 silent.
+        AlarmLimitsStore limits(fixture.home.path());
+        AlarmLimits high;
+        high.high = 100;
+        AlarmLimits low;
+        low.low = -10;
+        limits.save(2, high);
+        limits.save(3, low);
+        fixture.set(QStringLiteral("Alarms"), QStringLiteral("commloss"), QStringLiteral("1"));
+    }
 
     MeterSimProcess sim;
     QStringList options{QStringLiteral("--data-dir"), fixture.home.path(), QStringLiteral("--addresses"),
@@ -266,6 +279,12 @@ bool shoot(const Scene &scene, const QString &outDir, int language)
     // One full pass over the meters, so that every panel has its value.
     QTest::qWait(std::max(3000, count * 200 + 1500));
     frame->grab().save(QStringLiteral("%1/%2-%3.png").arg(outDir, scene.name, suffix));
+    if (scene.kind == Scene::Alarms) {
+        frame->onCommand(CommandId::Alarms);
+        frame->alarmsWindow()->resize(900, 560);
+        QTest::qWait(2500);
+        frame->alarmsWindow()->grab().save(QStringLiteral("%1/alarms-window-%2.png").arg(outDir, suffix));
+    }
     if (scene.kind == Scene::PanelsAndParameters) {
         frame->line().selectMeter(scene.first + 2);
         frame->onCommand(CommandId::ReadAllParameters);
@@ -317,6 +336,12 @@ int main(int argc, char *argv[])
          {QStringLiteral("--silent"), QStringLiteral("4"), QStringLiteral("--bad-crc"), QStringLiteral("5"),
           QStringLiteral("--param"), QStringLiteral("2:1=250"), QStringLiteral("--param"), QStringLiteral("2:3=12")},
          Scene::Diagnostics},
+        {QStringLiteral("alarms"),
+         1,
+         5,
+         {QStringLiteral("--value"), QStringLiteral("2=1250"), QStringLiteral("--value"), QStringLiteral("3=-150"),
+          QStringLiteral("--silent"), QStringLiteral("5")},
+         Scene::Alarms},
         {QStringLiteral("scan"),
          1,
          5,
