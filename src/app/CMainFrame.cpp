@@ -357,7 +357,7 @@ void CMainFrame::showAlarms()
     if (!alarmWindow) {
         const QString path =
             QDir(DataDirectory::path()).filePath(QString::fromLatin1(HistoryRecorder::FileName));
-        alarmWindow = new AlarmsWindow(*application.alarms(), path, lang, prompter, this);
+        alarmWindow = new AlarmsWindow(alarms, path, lang, prompter, this);
     }
     alarmWindow->setPositions(MeterRegister(prompter, DataDirectory::path(), language()).installPositions());
     bringUp(alarmWindow);
